@@ -1,0 +1,81 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace quenta {
+
+// The kind of a failure reported by a port. The logic only branches on a few of them; every other
+// failure is reported to the user through its description alone.
+enum class ErrorKind {
+    notFound,
+    alreadyExists,
+    permissionDenied,
+    notADirectory,
+    isADirectory,
+    noSpace,
+    crossDevice,
+    invalidArgument,
+    unsupported,
+    transport,
+    badServerResponse,
+    decoding,
+    other,
+};
+
+// A failure at a port: its kind plus the platform's localized description, which is shown to the
+// user unchanged ("创建文件失败：" + description).
+struct Error {
+    ErrorKind kind = ErrorKind::other;
+    std::string description;
+
+    friend bool operator==(const Error&, const Error&) = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Error& error);
+
+// The outcome of a port operation: a value or an Error. Failures travel as values; nothing throws
+// across a port.
+template <class T>
+class [[nodiscard]] Result {
+public:
+    Result(T value) : state_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+    Result(Error error) : state_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
+
+    [[nodiscard]] bool ok() const { return state_.index() == 0; }
+    explicit operator bool() const { return ok(); }
+
+    [[nodiscard]] const T& value() const& { return std::get<0>(state_); }
+    [[nodiscard]] T& value() & { return std::get<0>(state_); }
+    [[nodiscard]] T&& value() && { return std::get<0>(std::move(state_)); }
+    [[nodiscard]] const Error& error() const { return std::get<1>(state_); }
+
+    friend bool operator==(const Result&, const Result&) = default;
+
+private:
+    std::variant<T, Error> state_;
+};
+
+// The outcome of a port operation that yields nothing but success or an Error.
+template <>
+class [[nodiscard]] Result<void> {
+public:
+    Result() = default;
+    Result(Error error) : error_(std::move(error)), failed_(true) {}  // NOLINT
+
+    [[nodiscard]] bool ok() const { return !failed_; }
+    explicit operator bool() const { return ok(); }
+    [[nodiscard]] const Error& error() const { return error_; }
+
+    friend bool operator==(const Result&, const Result&) = default;
+
+private:
+    Error error_;
+    bool failed_ = false;
+};
+
+using Status = Result<void>;
+
+}  // namespace quenta

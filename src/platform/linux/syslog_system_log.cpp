@@ -1,0 +1,15 @@
+#include "platform/linux/syslog_system_log.hpp"
+
+#include <string>
+
+#include <syslog.h>
+
+namespace quenta::linux_platform {
+
+void SyslogSystemLog::write(std::string_view message) {
+    const std::string text(message);
+    // The message is an argument, never the format: "%" in paths is logged as it stands.
+    ::syslog(LOG_USER | LOG_INFO, "%s", text.c_str());
+}
+
+}  // namespace quenta::linux_platform

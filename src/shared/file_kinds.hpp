@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace quenta {
+
+// The fifteen file kinds, in their declaration order. Both the application's QuentaKind and the
+// extension's FileTemplate are views of this one table, so their raw names and extensions cannot
+// drift apart.
+enum class FileKindId : std::uint8_t {
+    plainText,
+    markdown,
+    richText,
+    csv,
+    json,
+    html,
+    css,
+    word,
+    pdf,
+    powerpoint,
+    excel,
+    javascript,
+    python,
+    swift,
+    shell,
+};
+
+struct FileKindRow {
+    FileKindId id;
+    std::string_view rawName;
+    std::string_view menuTitle;
+    std::string_view baseName;
+    std::string_view fileExtension;
+    bool isExecutable;
+};
+
+inline constexpr std::array<FileKindRow, 15> kFileKinds{{
+    {FileKindId::plainText, "plainText", "文本文档 (.txt)", "新建文本文档", "txt", false},
+    {FileKindId::markdown, "markdown", "Markdown (.md)", "新建Markdown", "md", false},
+    {FileKindId::richText, "richText", "富文本 (.rtf)", "新建富文本", "rtf", false},
+    {FileKindId::csv, "csv", "CSV 表格 (.csv)", "新建CSV", "csv", false},
+    {FileKindId::json, "json", "JSON (.json)", "新建JSON", "json", false},
+    {FileKindId::html, "html", "HTML (.html)", "新建HTML", "html", false},
+    {FileKindId::css, "css", "CSS (.css)", "新建CSS", "css", false},
+    {FileKindId::word, "word", "Word 文档 (.docx)", "新建Word文档", "docx", false},
+    {FileKindId::pdf, "pdf", "PDF 文档 (.pdf)", "新建PDF", "pdf", false},
+    {FileKindId::powerpoint, "powerpoint", "PowerPoint 演示文稿 (.pptx)", "新建PowerPoint", "pptx",
+     false},
+    {FileKindId::excel, "excel", "Excel 表格 (.xlsx)", "新建Excel表格", "xlsx", false},
+    {FileKindId::javascript, "javascript", "JavaScript (.js)", "新建JavaScript", "js", false},
+    {FileKindId::python, "python", "Python (.py)", "新建Python", "py", true},
+    {FileKindId::swift, "swift", "Swift (.swift)", "新建Swift", "swift", false},
+    {FileKindId::shell, "shell", "Shell 脚本 (.sh)", "新建Shell脚本", "sh", true},
+}};
+
+constexpr const FileKindRow& fileKindRow(FileKindId id) {
+    return kFileKinds[static_cast<std::size_t>(id)];
+}
+
+// The kind whose raw name equals `rawName` exactly (case-sensitive, no trimming), or none.
+constexpr std::optional<FileKindId> fileKindFromRawName(std::string_view rawName) {
+    for (const auto& row : kFileKinds) {
+        if (row.rawName == rawName) {
+            return row.id;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace quenta

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/file_system.hpp"
+
+namespace quenta::testing {
+
+// An in-memory file system: files with contents and modes, folders, and symbolic links that may
+// dangle. Paths are absolute; a parent folder must exist for anything to be created in it.
+class FakeFileSystem : public FileSystem {
+public:
+    struct Node {
+        enum class Type { file, directory, symlink } type = Type::file;
+        std::string contents;  // a file's bytes, or a link's target
+        unsigned mode = 0644;
+    };
+
+    FakeFileSystem();
+
+    void addDirectory(const std::string& path);
+    void addFile(const std::string& path, std::string contents = {});
+    void addSymlink(const std::string& path, const std::string& target);
+    // Makes the next operations on the path (or inside it) fail with the given error.
+    void failWritesIn(const std::string& folder, Error error);
+    void failPermissionChanges(Error error) { permissionError_ = std::move(error); }
+
+    [[nodiscard]] const Node* node(const std::string& path) const;
+    [[nodiscard]] const std::map<std::string, Node>& nodes() const { return nodes_; }
+    [[nodiscard]] int existenceTests() const { return existenceTests_; }
+
+    [[nodiscard]] bool itemExists(const std::string& path) const override;
+    [[nodiscard]] bool isDirectory(const std::string& path) const override;
+    Status writeNewFile(const std::string& path, std::string_view contents) override;
+    Status setPermissions(const std::string& path, unsigned mode) override;
+    Status createDirectory(const std::string& path) override;
+    Status appendToFile(const std::string& path, std::string_view bytes) override;
+    [[nodiscard]] std::string homeDirectory() const override { return "/home/ann"; }
+    [[nodiscard]] std::string logsDirectory() const override { return "/home/ann/.local/state"; }
+
+    unsigned defaultFileMode = 0644;
+
+private:
+    [[nodiscard]] std::optional<Error> creationError(const std::string& path) const;
+    [[nodiscard]] const Node* resolved(const std::string& path) const;
+
+    std::map<std::string, Node> nodes_;
+    std::map<std::string, Error> failingFolders_;
+    std::optional<Error> permissionError_;
+    mutable int existenceTests_ = 0;
+};
+
+std::string parentPath(const std::string& path);
+
+}  // namespace quenta::testing

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/alerts.hpp"
+
+namespace quenta::testing {
+
+// Records every alert; `onAlert`, when set, runs while the alert is "on screen".
+class RecordingAlerts : public Alerts {
+public:
+    void runModal(const AlertContent& alert) override {
+        shown.push_back(alert);
+        if (onAlert) {
+            onAlert(alert);
+        }
+    }
+
+    [[nodiscard]] std::vector<std::string> messages() const {
+        std::vector<std::string> texts;
+        for (const auto& alert : shown) {
+            texts.push_back(alert.message);
+        }
+        return texts;
+    }
+
+    std::vector<AlertContent> shown;
+    std::function<void(const AlertContent&)> onAlert;
+};
+
+}  // namespace quenta::testing
