@@ -1,10 +1,5 @@
 // Feeds arbitrary text through the request-URL reader, the writer and the dispatcher over fakes:
 // nothing may crash, leak or trip a sanitizer, and written URLs must read back unchanged.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-
 #include "fakes/fake_file_system.hpp"
 #include "fakes/fixed_clock.hpp"
 #include "fakes/recording_alerts.hpp"
@@ -12,6 +7,11 @@
 #include "fakes/sequential_uuid_source.hpp"
 #include "requests/quenta_creator.hpp"
 #include "shared/request_url.hpp"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

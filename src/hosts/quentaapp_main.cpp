@@ -1,15 +1,6 @@
 // quentaapp: the main application. Given request URLs it handles each in order, as when the file
 // manager's extension delivers them, then exits. Without a display, alerts go to standard error and
 // the items that would be shown in the file manager are printed on standard output.
-#include <clocale>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "platform/linux/console_alerts.hpp"
 #include "platform/linux/console_workspace.hpp"
 #include "platform/linux/file_system_posix.hpp"
@@ -19,6 +10,15 @@
 #include "requests/quenta_creator.hpp"
 #include "shared/activity_log.hpp"
 #include "shared/request_url.hpp"
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #ifndef QUENTA_VERSION
 #define QUENTA_VERSION "0"
@@ -43,7 +43,8 @@ constexpr std::string_view kUsage =
     "\n"
     "Without a display, each alert is written to standard error and each item that would be\n"
     "shown in the file manager is printed on standard output. Every request is recorded in\n"
-    "$XDG_STATE_HOME/QuentaApp.log (default ~/.local/state/QuentaApp.log) when that folder exists.\n"
+    "$XDG_STATE_HOME/QuentaApp.log (default ~/.local/state/QuentaApp.log) when that folder "
+    "exists.\n"
     "\n"
     "Exit status: 0 when every request succeeded, 1 when at least one alert was shown,\n"
     "2 for a usage error.\n"

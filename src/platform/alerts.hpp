@@ -16,7 +16,7 @@ struct AlertContent {
 // Modal alerts. `runModal` returns only once the person has dismissed the alert; alerts therefore
 // come one after another. Main thread only.
 class Alerts {
-public:
+  public:
     virtual ~Alerts() = default;
     virtual void runModal(const AlertContent& alert) = 0;
 };

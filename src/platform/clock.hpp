@@ -6,7 +6,7 @@ namespace quenta {
 
 // The wall clock.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     [[nodiscard]] virtual std::chrono::system_clock::time_point now() const = 0;
 };

@@ -40,8 +40,8 @@ std::ostream& operator<<(std::ostream& out, const Error& error);
 // across a port.
 template <class T>
 class [[nodiscard]] Result {
-public:
-    Result(T value) : state_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  public:
+    Result(T value) : state_(std::move(value)) {}      // NOLINT(google-explicit-constructor)
     Result(Error error) : state_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
     [[nodiscard]] bool ok() const { return state_.index() == 0; }
@@ -54,14 +54,14 @@ public:
 
     friend bool operator==(const Result&, const Result&) = default;
 
-private:
+  private:
     std::variant<T, Error> state_;
 };
 
 // The outcome of a port operation that yields nothing but success or an Error.
 template <>
 class [[nodiscard]] Result<void> {
-public:
+  public:
     Result() = default;
     Result(Error error) : error_(std::move(error)), failed_(true) {}  // NOLINT
 
@@ -71,7 +71,7 @@ public:
 
     friend bool operator==(const Result&, const Result&) = default;
 
-private:
+  private:
     Error error_;
     bool failed_ = false;
 };

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "platform/error.hpp"
+
+#include <optional>
 #include <string>
 #include <string_view>
-
-#include "platform/error.hpp"
 
 namespace quenta {
 
 // The file manager of the platform. Paths are plain absolute POSIX paths (no scheme, no
 // percent-encoding). Every operation is synchronous and runs on the caller's thread.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // True when any directory entry exists at the path, a dangling symbolic link included.
@@ -19,8 +20,8 @@ public:
     // True only when the item at the path (following links) could be examined and is a folder.
     [[nodiscard]] virtual bool isDirectory(const std::string& path) const = 0;
 
-    // Creates a new file holding `contents`. Fails with alreadyExists when any item, a symbolic link
-    // included, is at the path; never follows a link and never replaces anything. Not atomic.
+    // Creates a new file holding `contents`. Fails with alreadyExists when any item, a symbolic
+    // link included, is at the path; never follows a link and never replaces anything. Not atomic.
     virtual Status writeNewFile(const std::string& path, std::string_view contents) = 0;
 
     // Sets the POSIX permission bits of the item at the path, whatever the file-creation mask.
@@ -32,6 +33,25 @@ public:
     // Appends `bytes` to the end of the file in one write, creating the file when it is missing but
     // never its folder. An existing file is never truncated. Used by the activity logs.
     virtual Status appendToFile(const std::string& path, std::string_view bytes) = 0;
+
+    // Moves the item at `from` to `to` as the platform's move does: never replaces an existing item
+    // at `to`; a symbolic link moves as a link; across filesystems the whole tree is copied,
+    // flushed and only then the source removed, and a failed copy leaves the source whole and no
+    // partial copy.
+    virtual Status moveItem(const std::string& from, const std::string& to) = 0;
+
+    // Moves the item to the user's Trash. Nothing in the Trash is ever overwritten.
+    virtual Status trashItem(const std::string& path) = 0;
+
+    // Writes the file through a side file renamed into place, so readers see all or nothing.
+    virtual Status writeFileAtomically(const std::string& path, std::string_view contents) = 0;
+
+    // The current user's folder for temporary files.
+    [[nodiscard]] virtual std::string temporaryDirectory() const = 0;
+
+    // The path with symbolic links resolved, when the item exists; otherwise none.
+    [[nodiscard]] virtual std::optional<std::string> resolvedPath(
+        const std::string& path) const = 0;
 
     // The current user's home folder.
     [[nodiscard]] virtual std::string homeDirectory() const = 0;

@@ -6,7 +6,7 @@ namespace quenta {
 
 // The system log. The message is recorded verbatim: it is never read as a format string.
 class SystemLog {
-public:
+  public:
     virtual ~SystemLog() = default;
     virtual void write(std::string_view message) = 0;
 };

@@ -7,12 +7,16 @@ namespace quenta {
 
 // The desktop's workspace: showing items in the file manager and opening things. Main thread only.
 class Workspace {
-public:
+  public:
     virtual ~Workspace() = default;
 
     // Opens a file-manager window with the given items (absolute paths) selected. Best effort: the
     // outcome is not reported, as the caller has nothing to do about it.
     virtual void revealItems(const std::vector<std::string>& paths) = 0;
+
+    // Opens a file with the desktop's handler for it (a ".command" script runs in a new terminal
+    // window). False when nothing could be started.
+    virtual bool openFile(const std::string& path) = 0;
 };
 
 }  // namespace quenta

@@ -1,8 +1,8 @@
 #include "requests/quenta_creator.hpp"
 
-#include <array>
-
 #include "shared/request_url.hpp"
+
+#include <array>
 
 namespace quenta {
 namespace {
@@ -51,7 +51,9 @@ std::string fileURLPath(std::string_view path) {
 
 QuentaCreator::QuentaCreator(CreatorPorts ports) : ports_(ports) {}
 
-void QuentaCreator::writeLog(std::string_view message) { ports_.log.write(message); }
+void QuentaCreator::writeLog(std::string_view message) {
+    ports_.log.write(message);
+}
 
 void QuentaCreator::showAlert(std::string_view message) {
     ports_.alerts.runModal(

@@ -1,16 +1,16 @@
 #pragma once
 
-#include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "platform/alerts.hpp"
 #include "platform/file_system.hpp"
 #include "platform/uuid_source.hpp"
 #include "platform/workspace.hpp"
 #include "requests/quenta_kind.hpp"
 #include "shared/activity_log.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace quenta {
 
@@ -27,7 +27,7 @@ struct CreatorPorts {
 // It keeps no state between requests; every operation runs on the main thread, reports its own
 // failures (a log line and a modal alert) and returns once any alert has been dismissed.
 class QuentaCreator {
-public:
+  public:
     static constexpr std::string_view kAlertTitle = "访达右键Lumvik";
     static constexpr std::string_view kAlertButton = "好";
     static constexpr std::string_view kLogFileName = "QuentaApp.log";
@@ -49,7 +49,7 @@ public:
                                         std::optional<std::string_view> fileExtension,
                                         const std::string& folder) const;
 
-private:
+  private:
     void showAlert(std::string_view message);
     void writeLog(std::string_view message);
 

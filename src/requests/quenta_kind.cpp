@@ -30,21 +30,36 @@ constexpr std::string_view kCssTemplate =
 
 std::string_view QuentaKind::contents() const {
     switch (id_) {
-        case FileKindId::plainText: return "";
-        case FileKindId::markdown: return "# Untitled\n";
-        case FileKindId::richText: return "{\\rtf1\\ansi\\deff0\\n}";
-        case FileKindId::csv: return "name,value\n";
-        case FileKindId::json: return "{\n  \n}\n";
-        case FileKindId::html: return kHtmlTemplate;
-        case FileKindId::css: return kCssTemplate;
-        case FileKindId::word: return TemplateData::wordDocument();
-        case FileKindId::pdf: return TemplateData::pdfDocument();
-        case FileKindId::powerpoint: return TemplateData::powerPointPresentation();
-        case FileKindId::excel: return TemplateData::excelWorkbook();
-        case FileKindId::javascript: return "console.log('Hello');\n";
-        case FileKindId::python: return "#!/usr/bin/env python3\n\n";
-        case FileKindId::swift: return "import Foundation\n\n";
-        case FileKindId::shell: return "#!/bin/zsh\n\n";
+        case FileKindId::plainText:
+            return "";
+        case FileKindId::markdown:
+            return "# Untitled\n";
+        case FileKindId::richText:
+            return "{\\rtf1\\ansi\\deff0\\n}";
+        case FileKindId::csv:
+            return "name,value\n";
+        case FileKindId::json:
+            return "{\n  \n}\n";
+        case FileKindId::html:
+            return kHtmlTemplate;
+        case FileKindId::css:
+            return kCssTemplate;
+        case FileKindId::word:
+            return TemplateData::wordDocument();
+        case FileKindId::pdf:
+            return TemplateData::pdfDocument();
+        case FileKindId::powerpoint:
+            return TemplateData::powerPointPresentation();
+        case FileKindId::excel:
+            return TemplateData::excelWorkbook();
+        case FileKindId::javascript:
+            return "console.log('Hello');\n";
+        case FileKindId::python:
+            return "#!/usr/bin/env python3\n\n";
+        case FileKindId::swift:
+            return "import Foundation\n\n";
+        case FileKindId::shell:
+            return "#!/bin/zsh\n\n";
     }
     return "";
 }

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "shared/file_kinds.hpp"
+
 #include <optional>
 #include <string_view>
-
-#include "shared/file_kinds.hpp"
 
 namespace quenta {
 
 // A kind of file the application creates: the shared table's names plus the bytes of a new file and
 // whether it is made executable.
 class QuentaKind {
-public:
+  public:
     constexpr explicit QuentaKind(FileKindId id) : id_(id) {}
 
     // The kind whose raw name is exactly `rawName`, or none.
@@ -34,7 +34,7 @@ public:
 
     friend constexpr bool operator==(QuentaKind, QuentaKind) = default;
 
-private:
+  private:
     FileKindId id_;
 };
 

@@ -1,9 +1,9 @@
 #include "shared/activity_log.hpp"
 
-#include <utility>
-
 #include "shared/utc_timestamp.hpp"
 #include "shared/utf8.hpp"
+
+#include <utility>
 
 namespace quenta {
 
@@ -25,7 +25,9 @@ std::string ActivityLog::formatLine(std::chrono::system_clock::time_point instan
     return line;
 }
 
-std::string ActivityLog::path() const { return fileSystem_.logsDirectory() + "/" + fileName_; }
+std::string ActivityLog::path() const {
+    return fileSystem_.logsDirectory() + "/" + fileName_;
+}
 
 void ActivityLog::write(std::string_view message) noexcept {
     try {

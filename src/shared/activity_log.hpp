@@ -1,20 +1,21 @@
 #pragma once
 
-#include <string>
-#include <string_view>
-
 #include "platform/clock.hpp"
 #include "platform/file_system.hpp"
 #include "platform/system_log.hpp"
 
+#include <string>
+#include <string_view>
+
 namespace quenta {
 
-// One deliverable's activity log: each message becomes the line "[" + UTC timestamp + "] " + message
+// One deliverable's activity log: each message becomes the line "[" + UTC timestamp + "] " +
+// message
 // + "\n", appended to `fileName` in the platform's logs folder. The folder is never created; every
 // failure is silent. Lines are appended in one write each, so lines from two threads or processes
 // never interleave and an existing log is never truncated.
 class ActivityLog {
-public:
+  public:
     // `systemLog`, when given, also receives `systemLogPrefix` + message, verbatim.
     ActivityLog(FileSystem& fileSystem, const Clock& clock, std::string fileName,
                 SystemLog* systemLog = nullptr, std::string systemLogPrefix = {});
@@ -28,7 +29,7 @@ public:
     static std::string formatLine(std::chrono::system_clock::time_point instant,
                                   std::string_view message);
 
-private:
+  private:
     FileSystem& fileSystem_;
     const Clock& clock_;
     std::string fileName_;

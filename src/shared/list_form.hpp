@@ -11,7 +11,8 @@ namespace quenta {
 // characters as \u{XX}; everything else, non-ASCII letters included, unchanged.
 std::string quotedDebugText(std::string_view text);
 
-// A list of paths as one bracketed text: "[" + the quoted paths joined by ", " + "]"; "[]" when empty.
+// A list of paths as one bracketed text: "[" + the quoted paths joined by ", " + "]"; "[]" when
+// empty.
 std::string listForm(const std::vector<std::string>& paths);
 
 }  // namespace quenta

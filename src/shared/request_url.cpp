@@ -5,8 +5,12 @@
 namespace quenta {
 namespace {
 
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') {
@@ -63,8 +67,8 @@ std::vector<QueryItem> parseQuery(std::string_view query) {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = query.find('&', start);
-        const std::string_view piece =
-            query.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        const std::string_view piece = query.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         const std::size_t equals = piece.find('=');
         if (equals == std::string_view::npos) {
             items.push_back({percentDecode(piece), std::nullopt});
@@ -130,7 +134,8 @@ std::optional<UrlComponents> parseUrl(std::string_view url) {
         rest.remove_prefix(2);
         const std::size_t authorityEnd = rest.find_first_of("/?");
         std::string_view authority = rest.substr(0, authorityEnd);
-        rest = authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
+        rest =
+            authorityEnd == std::string_view::npos ? std::string_view() : rest.substr(authorityEnd);
         const std::size_t at = authority.rfind('@');
         if (at != std::string_view::npos) {
             authority.remove_prefix(at + 1);

@@ -35,7 +35,8 @@ struct UrlComponents {
 // (a letter, then letters, digits, "+", "-" or "."), else none.
 std::optional<std::string> urlScheme(std::string_view url);
 
-// Reads an absolute URL. Fails (no value) for a missing scheme, a blank, control character or one of
+// Reads an absolute URL. Fails (no value) for a missing scheme, a blank, control character or one
+// of
 // "<>\"\\^`{|}", a malformed percent escape, or a port that is not a number. The query is split at
 // "&", each item at its first "="; names and values are percent-decoded; "+" stays a plus sign.
 std::optional<UrlComponents> parseUrl(std::string_view url);

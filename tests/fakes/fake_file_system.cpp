@@ -10,7 +10,9 @@ std::string parentPath(const std::string& path) {
     return path.substr(0, slash);
 }
 
-FakeFileSystem::FakeFileSystem() { nodes_["/"] = Node{Node::Type::directory, {}, 0755}; }
+FakeFileSystem::FakeFileSystem() {
+    nodes_["/"] = Node{Node::Type::directory, {}, 0755};
+}
 
 void FakeFileSystem::addDirectory(const std::string& path) {
     if (path != "/" && !nodes_.count(parentPath(path))) {
@@ -113,6 +115,32 @@ Status FakeFileSystem::appendToFile(const std::string& path, std::string_view by
         return {};
     }
     return writeNewFile(path, bytes);
+}
+
+Status FakeFileSystem::moveItem(const std::string& from, const std::string& to) {
+    (void)from;
+    (void)to;
+    return Error{ErrorKind::unsupported, "Operation not supported"};
+}
+
+Status FakeFileSystem::trashItem(const std::string& path) {
+    (void)path;
+    return Error{ErrorKind::unsupported, "Operation not supported"};
+}
+
+Status FakeFileSystem::writeFileAtomically(const std::string& path, std::string_view contents) {
+    if (auto error = creationError(path); error && error->kind != ErrorKind::alreadyExists) {
+        return *error;
+    }
+    nodes_[path] = Node{Node::Type::file, std::string(contents), defaultFileMode};
+    return {};
+}
+
+std::optional<std::string> FakeFileSystem::resolvedPath(const std::string& path) const {
+    if (node(path) == nullptr) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 }  // namespace quenta::testing

@@ -1,18 +1,18 @@
 #pragma once
 
+#include "platform/file_system.hpp"
+
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
-
-#include "platform/file_system.hpp"
 
 namespace quenta::testing {
 
 // An in-memory file system: files with contents and modes, folders, and symbolic links that may
 // dangle. Paths are absolute; a parent folder must exist for anything to be created in it.
 class FakeFileSystem : public FileSystem {
-public:
+  public:
     struct Node {
         enum class Type { file, directory, symlink } type = Type::file;
         std::string contents;  // a file's bytes, or a link's target
@@ -38,12 +38,17 @@ public:
     Status setPermissions(const std::string& path, unsigned mode) override;
     Status createDirectory(const std::string& path) override;
     Status appendToFile(const std::string& path, std::string_view bytes) override;
+    Status moveItem(const std::string& from, const std::string& to) override;
+    Status trashItem(const std::string& path) override;
+    Status writeFileAtomically(const std::string& path, std::string_view contents) override;
+    [[nodiscard]] std::string temporaryDirectory() const override { return "/tmp"; }
+    [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
     [[nodiscard]] std::string homeDirectory() const override { return "/home/ann"; }
     [[nodiscard]] std::string logsDirectory() const override { return "/home/ann/.local/state"; }
 
     unsigned defaultFileMode = 0644;
 
-private:
+  private:
     [[nodiscard]] std::optional<Error> creationError(const std::string& path) const;
     [[nodiscard]] const Node* resolved(const std::string& path) const;
 

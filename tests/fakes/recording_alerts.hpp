@@ -1,16 +1,16 @@
 #pragma once
 
+#include "platform/alerts.hpp"
+
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "platform/alerts.hpp"
 
 namespace quenta::testing {
 
 // Records every alert; `onAlert`, when set, runs while the alert is "on screen".
 class RecordingAlerts : public Alerts {
-public:
+  public:
     void runModal(const AlertContent& alert) override {
         shown.push_back(alert);
         if (onAlert) {

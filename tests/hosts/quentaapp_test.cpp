@@ -1,8 +1,8 @@
 // The built quentaapp executable, end to end, in a private HOME without a display.
+#include "support/temp_dir.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include "support/temp_dir.hpp"
 
 namespace quenta::testing {
 namespace {
@@ -12,13 +12,13 @@ using ::testing::MatchesRegex;
 using ::testing::StartsWith;
 
 class QuentaAppTest : public ::testing::Test {
-protected:
+  protected:
     QuentaAppTest() { runCommand("mkdir -p " + shellQuote(home / ".local/state")); }
 
     CommandResult run(const std::string& arguments) {
-        return runCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" +
-                          shellQuote(home.path()) + " " + shellQuote(QUENTA_BIN_DIR "/quentaapp") +
-                          " " + arguments + " </dev/null");
+        return runCommand(
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
+            " " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " + arguments + " </dev/null");
     }
     std::string logText() { return readFile(home / ".local/state/QuentaApp.log"); }
 

@@ -1,10 +1,5 @@
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "fakes/fake_file_system.hpp"
 #include "fakes/fixed_clock.hpp"
 #include "fakes/recording_alerts.hpp"
@@ -13,11 +8,16 @@
 #include "requests/quenta_creator.hpp"
 #include "shared/activity_log.hpp"
 
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
 namespace quenta::testing {
 
 // A QuentaCreator over fakes, with the log's messages readable without their timestamps.
 class CreatorTest : public ::testing::Test {
-protected:
+  protected:
     [[nodiscard]] std::vector<std::string> logMessages() const {
         std::vector<std::string> messages;
         const auto* file = files.node(log.path());

@@ -1,7 +1,7 @@
+#include "requests/creator_fixture.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include "requests/creator_fixture.hpp"
 
 namespace quenta::testing {
 namespace {
@@ -157,7 +157,8 @@ TEST_F(CreationTest, AFailedPermissionChangeKeepsTheFileButDoesNotRevealIt) {
     EXPECT_NE(files.node("/d/新建Python.py"), nullptr);
     EXPECT_THAT(logMessages(), ElementsAre("create python in /d", "created /d/新建Python.py",
                                            "failed Operation not permitted"));
-    EXPECT_THAT(alerts.messages(), ElementsAre("创建文件失败：Operation not permitted\n\n目录：/d"));
+    EXPECT_THAT(alerts.messages(),
+                ElementsAre("创建文件失败：Operation not permitted\n\n目录：/d"));
     EXPECT_THAT(workspace.revealed, IsEmpty());
 }
 

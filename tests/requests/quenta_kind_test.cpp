@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "requests/quenta_kind.hpp"
+
+#include <gtest/gtest.h>
 
 namespace quenta {
 namespace {

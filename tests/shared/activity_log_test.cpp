@@ -1,12 +1,13 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include "shared/activity_log.hpp"
 
 #include "fakes/fake_file_system.hpp"
 #include "fakes/fixed_clock.hpp"
 #include "fakes/recording_system_log.hpp"
-#include "shared/activity_log.hpp"
 #include "shared/list_form.hpp"
 #include "shared/utc_timestamp.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 namespace quenta::testing {
 namespace {
@@ -36,7 +37,7 @@ TEST(ListFormTest, QuotesAndEscapesEachPath) {
 }
 
 class ActivityLogTest : public ::testing::Test {
-protected:
+  protected:
     FakeFileSystem files;
     FixedClock clock{at(2026, 12, 7, 14, 57, 55)};
 };

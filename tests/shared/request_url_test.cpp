@@ -1,7 +1,7 @@
+#include "shared/request_url.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include "shared/request_url.hpp"
 
 namespace quenta {
 namespace {
@@ -31,19 +31,30 @@ TEST(RequestUrlReaderTest, HostSchemeAndQueryEdges) {
     EXPECT_FALSE(urlScheme("1abc://x").has_value());
     EXPECT_FALSE(urlScheme("/tmp/a:b").has_value());
     EXPECT_FALSE(urlScheme("://x").has_value());
-    for (const char* bad : {"quentaapp://create?path=/a b", "quentaapp://create?path=%",
-                            "quentaapp://create?path=%4", "quentaapp://create?path=%G0",
-                            "quentaapp://create:8x", "quentaapp://c?p=a\nb", "quentaapp://c?p={}",
-                            "no-colon"}) {
+    for (const char* bad :
+         {"quentaapp://create?path=/a b", "quentaapp://create?path=%", "quentaapp://create?path=%4",
+          "quentaapp://create?path=%G0", "quentaapp://create:8x", "quentaapp://c?p=a\nb",
+          "quentaapp://c?p={}", "no-colon"}) {
         EXPECT_FALSE(parseUrl(bad).has_value()) << bad;
     }
 }
 
 TEST(RequestUrlCodecTest, AwkwardPathsRoundTripUnchanged) {
-    const std::vector<std::string> paths = {
-        "/Users/ann/My Notes", "/a&b=c", "/1+1=2", "/100%", "/#hash", "/what?", "/文档/新建",
-        "/line\nbreak",        "/tab\there", "/quote\"'", "/", "/trailing space ", "/%20literal",
-        std::string("/nul\0byte", 9), "/\xff\xfe not utf-8"};
+    const std::vector<std::string> paths = {"/Users/ann/My Notes",
+                                            "/a&b=c",
+                                            "/1+1=2",
+                                            "/100%",
+                                            "/#hash",
+                                            "/what?",
+                                            "/文档/新建",
+                                            "/line\nbreak",
+                                            "/tab\there",
+                                            "/quote\"'",
+                                            "/",
+                                            "/trailing space ",
+                                            "/%20literal",
+                                            std::string("/nul\0byte", 9),
+                                            "/\xff\xfe not utf-8"};
     for (const auto& path : paths) {
         const auto text = formatRequestUrl("create", {{"type", "markdown"}, {"path", path}});
         ASSERT_TRUE(text.has_value());

@@ -1,15 +1,15 @@
 #include "support/temp_dir.hpp"
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
-
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace quenta::testing {
 

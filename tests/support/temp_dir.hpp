@@ -7,16 +7,18 @@ namespace quenta::testing {
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it when the object goes.
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::string& base = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::string& path() const { return path_; }
-    [[nodiscard]] std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    [[nodiscard]] std::string operator/(const std::string& name) const {
+        return path_ + "/" + name;
+    }
 
-private:
+  private:
     std::string path_;
 };
 

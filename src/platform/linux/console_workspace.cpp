@@ -11,3 +11,12 @@ void ConsoleWorkspace::revealItems(const std::vector<std::string>& paths) {
 }
 
 }  // namespace quenta::linux_platform
+
+namespace quenta::linux_platform {
+
+bool ConsoleWorkspace::openFile(const std::string& path) {
+    (void)path;
+    return false;
+}
+
+}  // namespace quenta::linux_platform

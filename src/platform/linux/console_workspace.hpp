@@ -1,20 +1,21 @@
 #pragma once
 
-#include <cstdio>
-
 #include "platform/workspace.hpp"
+
+#include <cstdio>
 
 namespace quenta::linux_platform {
 
 // The workspace of a run without a display: each item that would be shown selected in the file
 // manager is printed, one absolute path a line, so scripts can pick up what was made.
 class ConsoleWorkspace : public Workspace {
-public:
+  public:
     explicit ConsoleWorkspace(std::FILE* stream) : stream_(stream) {}
 
     void revealItems(const std::vector<std::string>& paths) override;
+    bool openFile(const std::string& path) override;
 
-private:
+  private:
     std::FILE* stream_;
 };
 

@@ -1,15 +1,15 @@
 #include "platform/linux/file_system_posix.hpp"
 
-#include <cerrno>
-#include <cstdlib>
-#include <string>
+#include "platform/linux/posix_error.hpp"
 
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/linux/posix_error.hpp"
+#include <cerrno>
+#include <cstdlib>
+#include <string>
 
 namespace quenta::linux_platform {
 
@@ -43,8 +43,7 @@ bool PosixFileSystem::isDirectory(const std::string& path) const {
 }
 
 Status PosixFileSystem::writeNewFile(const std::string& path, std::string_view contents) {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) {
         return errorFromErrno(errno);
     }

@@ -7,13 +7,18 @@ namespace quenta::linux_platform {
 // The file system through POSIX calls. Creation is exclusive (O_EXCL, O_NOFOLLOW): nothing that is
 // already at a path, a symbolic link included, is ever replaced or written through.
 class PosixFileSystem : public FileSystem {
-public:
+  public:
     [[nodiscard]] bool itemExists(const std::string& path) const override;
     [[nodiscard]] bool isDirectory(const std::string& path) const override;
     Status writeNewFile(const std::string& path, std::string_view contents) override;
     Status setPermissions(const std::string& path, unsigned mode) override;
     Status createDirectory(const std::string& path) override;
     Status appendToFile(const std::string& path, std::string_view bytes) override;
+    Status moveItem(const std::string& from, const std::string& to) override;
+    Status trashItem(const std::string& path) override;
+    Status writeFileAtomically(const std::string& path, std::string_view contents) override;
+    [[nodiscard]] std::string temporaryDirectory() const override;
+    [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
     [[nodiscard]] std::string homeDirectory() const override;
     [[nodiscard]] std::string logsDirectory() const override;
 };

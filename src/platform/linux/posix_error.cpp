@@ -1,33 +1,43 @@
 #include "platform/linux/posix_error.hpp"
 
+#include <locale.h>
+
 #include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <string>
 
-#include <locale.h>
-
 namespace quenta::linux_platform {
 
 ErrorKind errorKindForErrno(int errnoValue) {
     switch (errnoValue) {
-        case ENOENT: return ErrorKind::notFound;
+        case ENOENT:
+            return ErrorKind::notFound;
         case EEXIST:
-        case ENOTEMPTY: return ErrorKind::alreadyExists;
+        case ENOTEMPTY:
+            return ErrorKind::alreadyExists;
         case EACCES:
         case EPERM:
-        case EROFS: return ErrorKind::permissionDenied;
-        case ENOTDIR: return ErrorKind::notADirectory;
-        case EISDIR: return ErrorKind::isADirectory;
+        case EROFS:
+            return ErrorKind::permissionDenied;
+        case ENOTDIR:
+            return ErrorKind::notADirectory;
+        case EISDIR:
+            return ErrorKind::isADirectory;
         case ENOSPC:
-        case EDQUOT: return ErrorKind::noSpace;
-        case EXDEV: return ErrorKind::crossDevice;
+        case EDQUOT:
+            return ErrorKind::noSpace;
+        case EXDEV:
+            return ErrorKind::crossDevice;
         case EINVAL:
         case ENAMETOOLONG:
-        case ELOOP: return ErrorKind::invalidArgument;
+        case ELOOP:
+            return ErrorKind::invalidArgument;
         case ENOSYS:
-        case EOPNOTSUPP: return ErrorKind::unsupported;
-        default: return ErrorKind::other;
+        case EOPNOTSUPP:
+            return ErrorKind::unsupported;
+        default:
+            return ErrorKind::other;
     }
 }
 

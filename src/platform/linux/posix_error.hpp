@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string_view>
-
 #include "platform/error.hpp"
+
+#include <string_view>
 
 namespace quenta::linux_platform {
 

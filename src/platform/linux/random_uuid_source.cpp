@@ -1,9 +1,9 @@
 #include "platform/linux/random_uuid_source.hpp"
 
+#include <sys/random.h>
+
 #include <cerrno>
 #include <random>
-
-#include <sys/random.h>
 
 namespace quenta::linux_platform {
 

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "platform/uuid_source.hpp"
+
 #include <array>
 #include <cstdint>
 #include <string>
-
-#include "platform/uuid_source.hpp"
 
 namespace quenta::linux_platform {
 
 // Version 4 UUIDs from the kernel's random source (getrandom).
 class RandomUuidSource : public UuidSource {
-public:
+  public:
     [[nodiscard]] std::string makeUuidString() override;
 };
 

@@ -1,8 +1,8 @@
 #include "platform/linux/syslog_system_log.hpp"
 
-#include <string>
-
 #include <syslog.h>
+
+#include <string>
 
 namespace quenta::linux_platform {
 

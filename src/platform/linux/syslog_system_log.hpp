@@ -6,7 +6,7 @@ namespace quenta::linux_platform {
 
 // The system log through syslog(3) (the journal picks it up).
 class SyslogSystemLog : public SystemLog {
-public:
+  public:
     void write(std::string_view message) override;
 };
 

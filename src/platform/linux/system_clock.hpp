@@ -5,7 +5,7 @@
 namespace quenta::linux_platform {
 
 class SystemClock : public Clock {
-public:
+  public:
     [[nodiscard]] std::chrono::system_clock::time_point now() const override {
         return std::chrono::system_clock::now();
     }

@@ -35,3 +35,12 @@ void GioWorkspace::revealItems(const std::vector<std::string>& paths) {
 }
 
 }  // namespace quenta::linux_platform
+
+namespace quenta::linux_platform {
+
+bool GioWorkspace::openFile(const std::string& path) {
+    (void)path;
+    return false;
+}
+
+}  // namespace quenta::linux_platform

@@ -8,8 +8,9 @@ namespace quenta::linux_platform {
 // org.freedesktop.FileManager1.ShowItems on the session bus; where no session bus or no file
 // manager answers, nothing is shown.
 class GioWorkspace : public Workspace {
-public:
+  public:
     void revealItems(const std::vector<std::string>& paths) override;
+    bool openFile(const std::string& path) override;
 };
 
 }  // namespace quenta::linux_platform

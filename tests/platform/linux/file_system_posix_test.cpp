@@ -1,19 +1,20 @@
-#include <cerrno>
-#include <thread>
+#include "platform/linux/file_system_posix.hpp"
+
+#include "fakes/fixed_clock.hpp"
+#include "fakes/recording_alerts.hpp"
+#include "fakes/recording_workspace.hpp"
+#include "platform/linux/posix_error.hpp"
+#include "platform/linux/random_uuid_source.hpp"
+#include "requests/quenta_creator.hpp"
+#include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fakes/fixed_clock.hpp"
-#include "fakes/recording_alerts.hpp"
-#include "fakes/recording_workspace.hpp"
-#include "platform/linux/file_system_posix.hpp"
-#include "platform/linux/posix_error.hpp"
-#include "platform/linux/random_uuid_source.hpp"
-#include "requests/quenta_creator.hpp"
-#include "support/temp_dir.hpp"
+#include <cerrno>
+#include <thread>
 
 namespace quenta::testing {
 namespace {
@@ -25,16 +26,16 @@ using ::testing::MatchesRegex;
 
 // Runs a body with a file-creation mask and puts the old one back.
 class UmaskScope {
-public:
+  public:
     explicit UmaskScope(mode_t mask) : old_(::umask(mask)) {}
     ~UmaskScope() { ::umask(old_); }
 
-private:
+  private:
     mode_t old_;
 };
 
 class PosixFileSystemTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     PosixFileSystem files;
 };
@@ -140,7 +141,7 @@ TEST(RandomUuidSourceTest, CanonicalUpperCaseVersion4) {
 
 // The creation operations over the real file system, in a real folder.
 class RealCreationTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     PosixFileSystem files;
     FixedClock clock;
@@ -191,9 +192,9 @@ TEST_F(RealCreationTest, FullFolderGetsAUuidName) {
 TEST_F(RealCreationTest, MissingFolderShowsTheExactAlert) {
     creator.create(QuentaKind(FileKindId::markdown), dir / "gone");
     ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].message,
-              "创建文件失败：" + linux_platform::errorFromErrno(ENOENT).description +
-                  "\n\n目录：" + (dir / "gone"));
+    EXPECT_EQ(alerts.shown[0].message, "创建文件失败：" +
+                                           linux_platform::errorFromErrno(ENOENT).description +
+                                           "\n\n目录：" + (dir / "gone"));
 }
 
 }  // namespace
