@@ -1,0 +1,45 @@
+// uniqueURL with the first name and " 2" to " 999" all taken, in a real folder on disk: the search
+// tests 999 names and falls back to a UUID name.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include "platform/linux/console_alerts.hpp"
+#include "platform/linux/console_workspace.hpp"
+#include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/random_uuid_source.hpp"
+#include "platform/linux/system_clock.hpp"
+#include "requests/quenta_creator.hpp"
+
+namespace {
+
+void uniqueUrlWithNineHundredNinetyNineTaken(benchmark::State& state) {
+    std::string folder = "/tmp/quenta-bench-XXXXXX";
+    if (::mkdtemp(folder.data()) == nullptr) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    std::filesystem::create_directory(folder + "/新建文件夹");
+    for (int n = 2; n <= 999; ++n) {
+        std::filesystem::create_directory(folder + "/新建文件夹 " + std::to_string(n));
+    }
+    quenta::linux_platform::PosixFileSystem files;
+    quenta::linux_platform::SystemClock clock;
+    quenta::linux_platform::RandomUuidSource uuids;
+    quenta::linux_platform::ConsoleAlerts alerts(stderr);
+    quenta::linux_platform::ConsoleWorkspace workspace(stdout);
+    quenta::ActivityLog log(files, clock, "QuentaApp.log");
+    quenta::QuentaCreator creator({files, alerts, workspace, uuids, log});
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(creator.uniqueURL("新建文件夹", std::nullopt, folder));
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(uniqueUrlWithNineHundredNinetyNineTaken)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
