@@ -10,6 +10,7 @@
 #include "platform/linux/console_alerts.hpp"
 #include "platform/linux/console_workspace.hpp"
 #include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/pasteboard_store.hpp"
 #include "platform/linux/random_uuid_source.hpp"
 #include "platform/linux/system_clock.hpp"
 #include "requests/quenta_creator.hpp"
@@ -32,7 +33,9 @@ void uniqueUrlWithNineHundredNinetyNineTaken(benchmark::State& state) {
     quenta::linux_platform::ConsoleAlerts alerts(stderr);
     quenta::linux_platform::ConsoleWorkspace workspace(stdout);
     quenta::ActivityLog log(files, clock, "QuentaApp.log");
-    quenta::QuentaCreator creator({files, alerts, workspace, uuids, log});
+    // A store of its own that nothing writes, so the user's pasteboard is never touched.
+    quenta::linux_platform::PasteboardStore pasteboard(folder + "/pasteboard");
+    quenta::QuentaCreator creator({files, alerts, workspace, uuids, log, pasteboard});
     for (auto _ : state) {
         benchmark::DoNotOptimize(creator.uniqueURL("新建文件夹", std::nullopt, folder));
     }

@@ -2,6 +2,7 @@
 // nothing may crash, leak or trip a sanitizer, and written URLs must read back unchanged.
 #include "fakes/fake_file_system.hpp"
 #include "fakes/fixed_clock.hpp"
+#include "fakes/memory_pasteboard.hpp"
 #include "fakes/recording_alerts.hpp"
 #include "fakes/recording_workspace.hpp"
 #include "fakes/sequential_uuid_source.hpp"
@@ -33,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quenta::testing::RecordingWorkspace workspace;
     quenta::testing::SequentialUuidSource uuids;
     quenta::ActivityLog log(files, clock, "QuentaApp.log");
-    quenta::QuentaCreator creator({files, alerts, workspace, uuids, log});
+    quenta::testing::MemoryPasteboard pasteboard;
+    quenta::QuentaCreator creator({files, alerts, workspace, uuids, log, pasteboard});
     creator.handle(text);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "platform/linux/console_alerts.hpp"
 #include "platform/linux/console_workspace.hpp"
 #include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/pasteboard_store.hpp"
 #include "platform/linux/random_uuid_source.hpp"
 #include "platform/linux/system_clock.hpp"
 #include "platform/linux/workspace_gio.hpp"
@@ -122,7 +123,8 @@ int main(int argc, char** argv) {
         workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
     }
 
-    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log});
+    quenta::linux_platform::PasteboardStore pasteboard;
+    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard});
     for (const auto& url : arguments.urls) {
         creator.handle(url);
     }

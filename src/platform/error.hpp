@@ -34,7 +34,9 @@ struct Error {
     friend bool operator==(const Error&, const Error&) = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Error& error);
+inline std::ostream& operator<<(std::ostream& out, const Error& error) {
+    return out << error.description;
+}
 
 // The outcome of a port operation: a value or an Error. Failures travel as values; nothing throws
 // across a port.

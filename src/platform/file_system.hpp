@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quenta {
 
@@ -42,6 +43,18 @@ class FileSystem {
 
     // Moves the item to the user's Trash. Nothing in the Trash is ever overwritten.
     virtual Status trashItem(const std::string& path) = 0;
+
+    // Moves each item to the Trash as trashItem does, in order; one outcome per item, in the same
+    // order. Every item is tried whatever became of the others. An adapter may do the work of the
+    // whole batch together (one flush to disk for all of it).
+    [[nodiscard]] virtual std::vector<Status> trashItems(const std::vector<std::string>& paths) {
+        std::vector<Status> outcomes;
+        outcomes.reserve(paths.size());
+        for (const auto& path : paths) {
+            outcomes.push_back(trashItem(path));
+        }
+        return outcomes;
+    }
 
     // Writes the file through a side file renamed into place, so readers see all or nothing.
     virtual Status writeFileAtomically(const std::string& path, std::string_view contents) = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/alerts.hpp"
 #include "platform/file_system.hpp"
+#include "platform/pasteboard.hpp"
 #include "platform/uuid_source.hpp"
 #include "platform/workspace.hpp"
 #include "requests/quenta_kind.hpp"
@@ -21,6 +22,7 @@ struct CreatorPorts {
     Workspace& workspace;
     UuidSource& uuids;
     ActivityLog& log;
+    Pasteboard& pasteboard;
 };
 
 // The application's request handlers: dispatch of request URLs and the file operations they reach.
@@ -31,6 +33,8 @@ class QuentaCreator {
     static constexpr std::string_view kAlertTitle = "访达右键Lumvik";
     static constexpr std::string_view kAlertButton = "好";
     static constexpr std::string_view kLogFileName = "QuentaApp.log";
+    // The pasteboard type under which the extension's cut puts the cut items' paths.
+    static constexpr std::string_view kCutPathsPasteboardType = "com.local.QuentaApp.cutPaths";
 
     explicit QuentaCreator(CreatorPorts ports);
 

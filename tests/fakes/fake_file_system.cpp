@@ -1,5 +1,7 @@
 #include "fakes/fake_file_system.hpp"
 
+#include <filesystem>
+
 namespace quenta::testing {
 
 std::string parentPath(const std::string& path) {
@@ -51,7 +53,9 @@ const FakeFileSystem::Node* FakeFileSystem::resolved(const std::string& path) co
 
 bool FakeFileSystem::itemExists(const std::string& path) const {
     ++existenceTests_;
-    return node(path) != nullptr;
+    // "." and ".." segments name what the kernel would find (links inside such paths aside).
+    return node(path) != nullptr ||
+           node(std::filesystem::path(path).lexically_normal().string()) != nullptr;
 }
 
 bool FakeFileSystem::isDirectory(const std::string& path) const {
@@ -118,14 +122,61 @@ Status FakeFileSystem::appendToFile(const std::string& path, std::string_view by
 }
 
 Status FakeFileSystem::moveItem(const std::string& from, const std::string& to) {
-    (void)from;
-    (void)to;
-    return Error{ErrorKind::unsupported, "Operation not supported"};
+    if (node(from) == nullptr) {
+        return Error{ErrorKind::notFound, "No such file or directory"};
+    }
+    if (auto error = creationError(to)) {
+        return *error;
+    }
+    const std::string inside = from + "/";
+    if (to == from || to.compare(0, inside.size(), inside) == 0) {
+        return Error{ErrorKind::invalidArgument, "Invalid argument"};
+    }
+    // The item and, for a folder, everything below it change their prefix; a link moves as is.
+    std::map<std::string, Node> moved;
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        if (it->first == from || it->first.compare(0, inside.size(), inside) == 0) {
+            moved[to + it->first.substr(from.size())] = std::move(it->second);
+            it = nodes_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    nodes_.merge(moved);
+    return {};
 }
 
 Status FakeFileSystem::trashItem(const std::string& path) {
-    (void)path;
-    return Error{ErrorKind::unsupported, "Operation not supported"};
+    if (const auto failing = failingFolders_.find(parentPath(path));
+        failing != failingFolders_.end()) {
+        return failing->second;
+    }
+    if (node(path) == nullptr) {
+        return Error{ErrorKind::notFound, "No such file or directory"};
+    }
+    const std::string trash = "/home/ann/.local/share/Trash/files";
+    if (path == "/" || trash.rfind(path + "/", 0) == 0) {
+        return Error{ErrorKind::invalidArgument,
+                     "A folder that holds the Trash cannot be moved to the Trash."};
+    }
+    addDirectory(trash);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    std::string target = trash + "/" + name;
+    for (int n = 2; node(target) != nullptr; ++n) {
+        target = trash + "/" + name + "." + std::to_string(n);
+    }
+    // The item and everything below it move together.
+    std::map<std::string, Node> moved;
+    for (auto it = nodes_.begin(); it != nodes_.end();) {
+        if (it->first == path || it->first.rfind(path + "/", 0) == 0) {
+            moved[target + it->first.substr(path.size())] = std::move(it->second);
+            it = nodes_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    nodes_.merge(moved);
+    return {};
 }
 
 Status FakeFileSystem::writeFileAtomically(const std::string& path, std::string_view contents) {
@@ -137,10 +188,50 @@ Status FakeFileSystem::writeFileAtomically(const std::string& path, std::string_
 }
 
 std::optional<std::string> FakeFileSystem::resolvedPath(const std::string& path) const {
-    if (node(path) == nullptr) {
-        return std::nullopt;
+    // Resolves component by component, as realpath does; relative link targets are taken against
+    // the link's folder. Gives up after a few links, as the kernel does with a loop.
+    std::string pending = path;
+    std::string resolvedSoFar;
+    int links = 0;
+    while (true) {
+        resolvedSoFar.clear();
+        bool restarted = false;
+        std::size_t start = 1;
+        while (start <= pending.size()) {
+            std::size_t end = pending.find('/', start);
+            end = end == std::string::npos ? pending.size() : end;
+            const std::string segment = pending.substr(start, end - start);
+            start = end + 1;
+            if (segment.empty() || segment == ".") {
+                continue;
+            }
+            if (segment == "..") {
+                resolvedSoFar = parentPath(resolvedSoFar.empty() ? "/" : resolvedSoFar);
+                resolvedSoFar = resolvedSoFar == "/" ? "" : resolvedSoFar;
+                continue;
+            }
+            const std::string candidate = resolvedSoFar + "/" + segment;
+            const Node* found = node(candidate);
+            if (found == nullptr) {
+                return std::nullopt;
+            }
+            if (found->type == Node::Type::symlink) {
+                if (++links > 8) {
+                    return std::nullopt;
+                }
+                const std::string& target = found->contents;
+                const std::string base = target.starts_with("/") ? "" : resolvedSoFar + "/";
+                pending =
+                    base + target + (start <= pending.size() ? "/" + pending.substr(start) : "");
+                restarted = true;
+                break;
+            }
+            resolvedSoFar = candidate;
+        }
+        if (!restarted) {
+            return resolvedSoFar.empty() ? "/" : resolvedSoFar;
+        }
     }
-    return path;
 }
 
 }  // namespace quenta::testing

@@ -1,4 +1,5 @@
 // The built quentaapp executable, end to end, in a private HOME without a display.
+#include "platform/linux/pasteboard_store.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -62,6 +63,66 @@ TEST_F(QuentaAppTest, UsageErrorsDoNothingAndHelpAndVersionAnswer) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "quentaapp 0.1.0\n");
     EXPECT_EQ(logText(), "") << "nothing is handled, so nothing is logged";
+}
+
+TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataHome) {
+    const std::string environment =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
+        " TMPDIR=" + shellQuote(work.path()) + " XDG_DATA_HOME=" + shellQuote(home / "data") + " " +
+        shellQuote(QUENTA_BIN_DIR "/quentaapp") + " ";
+    const auto terminal = runCommand(environment + "'quentaapp://terminal?path=/tmp' </dev/null");
+    EXPECT_EQ(terminal.status, 0) << terminal.err;
+    EXPECT_THAT(terminal.out, MatchesRegex(work.path() + "/QuentaApp-[0-9A-F-]{36}\\.command\n"));
+    const std::string script = terminal.out.substr(0, terminal.out.size() - 1);
+    EXPECT_EQ(readFile(script), "#!/bin/zsh\ncd '/tmp' || exit 1\nrm -- \"$0\"\nexec /bin/zsh -l");
+    EXPECT_EQ(modeOf(script), 0700);
+
+    writeFile(work / "old notes.txt", "notes");
+    const auto trash = runCommand(
+        environment + shellQuote("quentaapp://trash?path=" + work.path() + "/old%20notes.txt") +
+        " </dev/null");
+    EXPECT_EQ(trash.status, 0) << trash.err;
+    EXPECT_EQ(trash.out, "");
+    EXPECT_EQ(readFile(home / "data/Trash/files/old notes.txt"), "notes");
+    EXPECT_THAT(readFile(home / "data/Trash/info/old notes.txt.trashinfo"),
+                HasSubstr("\nPath=" + work.path() + "/old%20notes.txt\n"));
+    EXPECT_THAT(logText(), HasSubstr("trashed " + work.path() + "/old notes.txt\n"));
+}
+
+TEST_F(QuentaAppTest, PasteMovesTheItemsCutByAnotherProcessAndClearsTheCut) {
+    TempDir runtime;
+    TempDir far("/dev/shm");  // another filesystem: the move copies and removes
+    runCommand("mkdir " + shellQuote(work / "dst") + " " + shellQuote(far / "dir"));
+    writeFile(far / "a b.txt", "moved");
+    writeFile(far / "dir/inner", "inner");
+    writeFile(work / "dst/a b.txt", "already here");
+    linux_platform::PasteboardStore store(runtime / "quenta-pasteboard");
+    ASSERT_TRUE(store.setString(far / "a b.txt" + "\n" + (far / "gone") + "\n" + (far / "dir"),
+                                "com.local.QuentaApp.cutPaths"));
+    ASSERT_TRUE(store.setString("plain", linux_platform::PasteboardStore::kPlainTextType));
+
+    const auto paste = [&] {
+        return runCommand(
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
+            " XDG_RUNTIME_DIR=" + shellQuote(runtime.path()) + " " +
+            shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " +
+            shellQuote("quentaapp://pasteCut?path=" + work.path() + "/dst") + " </dev/null");
+    };
+    const auto first = paste();
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, work / "dst/a b 2.txt" + "\n" + (work / "dst/dir") + "\n");
+    EXPECT_EQ(readFile(work / "dst/a b.txt"), "already here");
+    EXPECT_EQ(readFile(work / "dst/a b 2.txt"), "moved");
+    EXPECT_EQ(readFile(work / "dst/dir/inner"), "inner");
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(far.path())).out, "");
+    EXPECT_EQ(store.stringForType("com.local.QuentaApp.cutPaths"), std::nullopt);
+    EXPECT_EQ(store.stringForType(linux_platform::PasteboardStore::kPlainTextType), std::nullopt);
+
+    const auto second = paste();
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.err, "访达右键Lumvik\n没有可粘贴的剪切项目。\n\n");
+    EXPECT_THAT(logText(),
+                HasSubstr("moved " + far.path() + "/dir to " + work.path() + "/dst/dir\n"));
 }
 
 }  // namespace

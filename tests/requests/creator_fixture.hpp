@@ -2,6 +2,7 @@
 
 #include "fakes/fake_file_system.hpp"
 #include "fakes/fixed_clock.hpp"
+#include "fakes/memory_pasteboard.hpp"
 #include "fakes/recording_alerts.hpp"
 #include "fakes/recording_workspace.hpp"
 #include "fakes/sequential_uuid_source.hpp"
@@ -46,7 +47,8 @@ class CreatorTest : public ::testing::Test {
     RecordingWorkspace workspace;
     SequentialUuidSource uuids;
     ActivityLog log{files, clock, "QuentaApp.log"};
-    QuentaCreator creator{{files, alerts, workspace, uuids, log}};
+    MemoryPasteboard pasteboard;
+    QuentaCreator creator{{files, alerts, workspace, uuids, log, pasteboard}};
 };
 
 }  // namespace quenta::testing

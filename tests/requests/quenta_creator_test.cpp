@@ -178,7 +178,8 @@ TEST(LogFolderTest, AMissingLogFolderDropsLinesSilently) {
     RecordingWorkspace workspace;
     SequentialUuidSource uuids;
     ActivityLog log(files, clock, "QuentaApp.log");
-    QuentaCreator creator({files, alerts, workspace, uuids, log});
+    MemoryPasteboard pasteboard;
+    QuentaCreator creator({files, alerts, workspace, uuids, log, pasteboard});
     creator.handle("quentaapp://create?type=markdown&path=/d");
     EXPECT_NE(files.node("/d/新建Markdown.md"), nullptr);
     EXPECT_EQ(files.node(log.path()), nullptr);

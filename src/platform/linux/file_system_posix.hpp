@@ -16,6 +16,7 @@ class PosixFileSystem : public FileSystem {
     Status appendToFile(const std::string& path, std::string_view bytes) override;
     Status moveItem(const std::string& from, const std::string& to) override;
     Status trashItem(const std::string& path) override;
+    [[nodiscard]] std::vector<Status> trashItems(const std::vector<std::string>& paths) override;
     Status writeFileAtomically(const std::string& path, std::string_view contents) override;
     [[nodiscard]] std::string temporaryDirectory() const override;
     [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;

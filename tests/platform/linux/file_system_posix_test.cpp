@@ -1,6 +1,7 @@
 #include "platform/linux/file_system_posix.hpp"
 
 #include "fakes/fixed_clock.hpp"
+#include "fakes/memory_pasteboard.hpp"
 #include "fakes/recording_alerts.hpp"
 #include "fakes/recording_workspace.hpp"
 #include "platform/linux/posix_error.hpp"
@@ -149,7 +150,8 @@ class RealCreationTest : public ::testing::Test {
     RecordingWorkspace workspace;
     linux_platform::RandomUuidSource uuids;
     ActivityLog log{files, clock, "QuentaApp.log"};
-    QuentaCreator creator{{files, alerts, workspace, uuids, log}};
+    MemoryPasteboard pasteboard;
+    QuentaCreator creator{{files, alerts, workspace, uuids, log, pasteboard}};
 };
 
 TEST_F(RealCreationTest, ModesAreSetExplicitlyWhateverTheUmask) {

@@ -1,0 +1,89 @@
+#!/bin/sh
+# Times a headless `quentaapp` paste of 1,000 small cut files into another folder of the same
+# filesystem (process start to exit) side by side with `mv` of the same files, and prints the
+# medians and their ratio.
+#   bench/paste_vs_mv.sh [RUNS] [FILES]   (defaults 5 and 1000; build the default preset first)
+# The work folder is made under $TMPDIR (default /tmp); both sides move within that filesystem.
+set -eu
+cd "$(dirname "$0")/.."
+runs="${1:-5}"
+count="${2:-1000}"
+app="${QUENTAAPP:-build/default/bin/quentaapp}"
+[ -x "$app" ] || { echo "build the default preset first: $app is missing" >&2; exit 1; }
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/quenta-paste-bench-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_STATE_HOME="$work/home/state" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_STATE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset DISPLAY WAYLAND_DISPLAY
+
+# Fills $1 with $count small files.
+make_files() {
+  mkdir "$1"
+  i=0
+  while [ "$i" -lt "$count" ]; do
+    printf 'file %d\n' "$i" >"$1/file $i.txt"
+    i=$((i + 1))
+  done
+}
+
+# Puts the paths of the files in $1 on the pasteboard store as a cut would, in the store's own
+# format: a magic line, then "<type length>:<text length>\n" and the type's and the text's bytes.
+cut_files() {
+  text="$work/cut.txt"
+  i=0
+  while [ "$i" -lt "$count" ]; do
+    [ "$i" -gt 0 ] && printf '\n'
+    printf '%s' "$1/file $i.txt"
+    i=$((i + 1))
+  done >"$text"
+  store="$XDG_RUNTIME_DIR/quenta-pasteboard"
+  mkdir -p "$store"
+  chmod 700 "$store"
+  type="com.local.QuentaApp.cutPaths"
+  {
+    printf 'quenta-pasteboard 1\n%d:%d\n%s' "${#type}" "$(wc -c <"$text")" "$type"
+    cat "$text"
+  } >"$store/entries"
+}
+
+now() { date +%s%N; }
+
+# One line per run: nanoseconds taken by the command.
+time_runs() {
+  r=0
+  while [ "$r" -lt "$runs" ]; do
+    src="$work/$1-src-$r"
+    dst="$work/$1-dst-$r"
+    make_files "$src"
+    mkdir "$dst"
+    if [ "$1" = app ]; then
+      cut_files "$src"
+      start=$(now)
+      "$app" "quentaapp://pasteCut?path=$dst" >/dev/null
+      end=$(now)
+    else
+      start=$(now)
+      mv "$src"/* "$dst"/
+      end=$(now)
+    fi
+    moved=$(ls "$dst" | wc -l)
+    [ "$moved" -eq "$count" ] || { echo "$1 moved $moved of $count files" >&2; exit 1; }
+    echo $((end - start))
+    rm -rf "$src" "$dst"
+    r=$((r + 1))
+  done
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+mv_ns=$(time_runs mv | median)
+app_ns=$(time_runs app | median)
+
+awk -v m="$mv_ns" -v a="$app_ns" -v n="$runs" -v c="$count" 'BEGIN {
+  printf "runs:                  %d each, %d files per run\n", n, c
+  printf "mv median:             %.3f ms\n", m / 1e6
+  printf "quentaapp median:      %.3f ms\n", a / 1e6
+  printf "ratio quentaapp/mv:    %.2fx (target: at most 1.2x)\n", a / m
+}'

@@ -1,0 +1,189 @@
+// quenta-finder: a command-line host that plays the file manager for the extension. It loads the
+// extension once, reports the situation given on the command line (targeted folder, selection) and
+// prints the menu or the toolbar button, or runs the command the user picked.
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "extension/finder_sync.hpp"
+#include "platform/linux/desktop_folder_query.hpp"
+#include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/freedesktop_icons.hpp"
+#include "platform/linux/main_app_launcher.hpp"
+#include "platform/linux/pasteboard_store.hpp"
+#include "platform/linux/syslog_system_log.hpp"
+#include "platform/linux/system_clock.hpp"
+
+#ifndef QUENTA_MAIN_APP_PATH
+#define QUENTA_MAIN_APP_PATH "/usr/local/bin/quentaapp"
+#endif
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: quenta-finder [SITUATION] menu [--kind KIND]\n"
+    "       quenta-finder [SITUATION] toolbar\n"
+    "       quenta-finder [SITUATION] invoke SELECTOR\n"
+    "\n"
+    "Plays the file manager for the Quenta extension: the extension is loaded once, told the\n"
+    "situation, and asked for its menu or toolbar button, or told that the user picked an item.\n"
+    "\n"
+    "Situation:\n"
+    "  --targeted PATH     the folder (or file) the menu is for\n"
+    "  --selected PATH     a selected item; repeat once per item, in order\n"
+    "  --empty-selection   the file manager reports an empty selection list\n"
+    "                      (without --selected or --empty-selection it reports no list at all)\n"
+    "\n"
+    "Commands:\n"
+    "  menu [--kind KIND]  print the menu as an indented tree: two blanks per level, the title,\n"
+    "                      '  -> SELECTOR' for an item with an action, ' (disabled)' for a\n"
+    "                      disabled item, '--' for a separator. KIND is one of contextual,\n"
+    "                      items, sidebar, toolbar; every kind gets the same menu.\n"
+    "  toolbar             print the toolbar button: name, tool tip and icon\n"
+    "  invoke SELECTOR     run the menu item with that selector, as if the user picked it;\n"
+    "                      a disabled or absent item is refused. Waits (at most 10 s) until a\n"
+    "                      request sent to quentaapp has been taken.\n"
+    "\n"
+    "The extension's log is $XDG_STATE_HOME/QuentaFinderExtension.log (default\n"
+    "~/.local/state/QuentaFinderExtension.log), copied to the system log.\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the picked item is refused or a request was not taken,\n"
+    "2 for a usage error.\n";
+
+// The file manager's answers, as given on the command line.
+class ArgumentsController : public quenta::FileManagerController {
+public:
+    [[nodiscard]] std::optional<std::string> targetedURL() const override { return targeted; }
+    [[nodiscard]] std::optional<std::vector<std::string>> selectedItemURLs() const override {
+        return selected;
+    }
+    void setDirectoryURLs(const std::vector<std::string>& folders) override {
+        observed = folders;
+    }
+
+    std::optional<std::string> targeted;
+    std::optional<std::vector<std::string>> selected;
+    std::vector<std::string> observed;
+};
+
+// A path as the file manager reports it: without a trailing "/" (but "/" itself).
+std::string reported(std::string path) {
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    return path;
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "quenta-finder: %s\nTry 'quenta-finder --help' for more information.\n",
+                 message.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    ArgumentsController controller;
+    std::string command;
+    std::string selector;
+    int i = 1;
+    for (; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help") {
+            std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+            return 0;
+        }
+        if ((argument == "--targeted" || argument == "--selected") && i + 1 < argc) {
+            std::string path = reported(argv[++i]);
+            if (path.empty() || path[0] != '/') {
+                return usageError("'" + path + "' is not an absolute path");
+            }
+            if (argument == "--targeted") {
+                controller.targeted = std::move(path);
+            } else {
+                if (!controller.selected) {
+                    controller.selected.emplace();
+                }
+                controller.selected->push_back(std::move(path));
+            }
+        } else if (argument == "--empty-selection") {
+            if (!controller.selected) {
+                controller.selected.emplace();
+            }
+        } else if (argument == "menu" || argument == "toolbar" || argument == "invoke") {
+            command = argument;
+            ++i;
+            break;
+        } else {
+            return usageError("unexpected argument '" + std::string(argument) + "'");
+        }
+    }
+    if (command.empty()) {
+        return usageError("no command given (menu, toolbar or invoke)");
+    }
+    if (command == "menu" && i < argc) {
+        const std::string_view option = argv[i];
+        if (option != "--kind" || i + 1 >= argc) {
+            return usageError("unexpected argument '" + std::string(option) + "'");
+        }
+        const std::string_view kind = argv[i + 1];
+        if (kind != "contextual" && kind != "items" && kind != "sidebar" && kind != "toolbar") {
+            return usageError("unknown menu kind '" + std::string(kind) + "'");
+        }
+        i += 2;
+    } else if (command == "invoke") {
+        if (i >= argc) {
+            return usageError("invoke needs a SELECTOR");
+        }
+        selector = argv[i++];
+    }
+    if (i < argc) {
+        return usageError("unexpected argument '" + std::string(argv[i]) + "'");
+    }
+
+    quenta::linux_platform::PosixFileSystem fileManager;
+    quenta::linux_platform::SystemClock clock;
+    quenta::linux_platform::SyslogSystemLog systemLog;
+    quenta::ActivityLog log(fileManager, clock, std::string(quenta::FinderSync::kLogFileName),
+                            &systemLog, std::string(quenta::FinderSync::kSystemLogPrefix));
+    quenta::linux_platform::DesktopFolderQuery frontWindow;
+    quenta::linux_platform::PasteboardStore pasteboard;
+    quenta::linux_platform::MainAppLauncher launcher(QUENTA_MAIN_APP_PATH);
+    quenta::linux_platform::FreedesktopIcons icons;
+    quenta::FinderSync finder(
+        {fileManager, controller, frontWindow, pasteboard, launcher, icons, log});
+
+    if (command == "toolbar") {
+        const auto image = finder.toolbarItemImage();
+        std::printf("name: %s\ntool tip: %s\nicon: %s\n", finder.toolbarItemName().c_str(),
+                    finder.toolbarItemToolTip().c_str(), image.iconName.c_str());
+        return 0;
+    }
+    const quenta::Menu menu = finder.menu();
+    if (command == "menu") {
+        const std::string text = quenta::printMenu(menu);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return 0;
+    }
+    const quenta::MenuItem* item = quenta::findMenuItem(menu, selector);
+    if (item == nullptr) {
+        std::fprintf(stderr, "quenta-finder: the menu has no item '%s'\n", selector.c_str());
+        return 1;
+    }
+    if (!item->isEnabled()) {
+        std::fprintf(stderr, "quenta-finder: '%s' (%s) is disabled here\n", item->title.c_str(),
+                     selector.c_str());
+        return 1;
+    }
+    finder.perform(selector);
+    if (!launcher.waitForRequests(std::chrono::seconds(10))) {
+        std::fprintf(stderr, "quenta-finder: quentaapp did not take the request within 10 s\n");
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/application_launcher.hpp"
+
+namespace quenta::linux_platform {
+
+// Hands request URLs to the main application by starting its executable, at a path fixed when the
+// project was built, with the URL as its one argument. The completion runs on a waiter thread once
+// the application has taken the request (its process has ended), or at once when it cannot start.
+// Web addresses go to the desktop's default handler through xdg-open.
+class MainAppLauncher : public ApplicationLauncher {
+public:
+    explicit MainAppLauncher(std::string applicationPath);
+    ~MainAppLauncher() override;
+    MainAppLauncher(const MainAppLauncher&) = delete;
+    MainAppLauncher& operator=(const MainAppLauncher&) = delete;
+
+    void openWithMainApplication(const std::string& url, Completion completion) override;
+    void openInBrowser(const std::string& url) override;
+
+    // Waits until every request sent so far has been taken, at most `bound`; true when all were.
+    bool waitForRequests(std::chrono::milliseconds bound);
+
+private:
+    std::string applicationPath_;
+    std::mutex mutex_;
+    std::vector<std::thread> waiters_;
+    int pending_ = 0;
+};
+
+}  // namespace quenta::linux_platform

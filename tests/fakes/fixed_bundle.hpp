@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/bundle.hpp"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace quenta::testing {
+
+// A bundle built as the given version, or without one.
+class FixedBundle : public Bundle {
+  public:
+    explicit FixedBundle(std::optional<std::string> version) : version_(std::move(version)) {}
+    [[nodiscard]] std::optional<std::string> shortVersionString() const override {
+        return version_;
+    }
+
+  private:
+    std::optional<std::string> version_;
+};
+
+}  // namespace quenta::testing

@@ -1,0 +1,85 @@
+// The built quenta-finder host end to end with the real quentaapp, in a private HOME without a
+// display: the menu, commands reaching the application, cut in one process and paste in another.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.hpp"
+
+namespace quenta::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+class QuentaFinderTest : public ::testing::Test {
+protected:
+    QuentaFinderTest() {
+        runCommand("mkdir -p " + shellQuote(home / ".local/state") + " " +
+                   shellQuote(home / "runtime") + " " + shellQuote(home / "Desktop") +
+                   " && chmod 700 " + shellQuote(home / "runtime"));
+    }
+
+    CommandResult finder(const std::string& arguments) {
+        return runCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME -u XDG_CONFIG_HOME "
+                          "-u XDG_DATA_HOME HOME=" +
+                          shellQuote(home.path()) +
+                          " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " " +
+                          shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " " + arguments +
+                          " </dev/null");
+    }
+    std::string extensionLog() {
+        return readFile(home / ".local/state/QuentaFinderExtension.log");
+    }
+
+    TempDir home;
+    TempDir work;
+};
+
+TEST_F(QuentaFinderTest, CreateWithOneSelectedFolderLandsInsideIt) {
+    runCommand("mkdir " + shellQuote(work / "a b&c"));
+    const auto result = finder("--targeted " + shellQuote(work.path()) + " --selected " +
+                               shellQuote(work / "a b&c") + " invoke createMarkdown");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readFile(work / "a b&c/新建Markdown.md"), "# Untitled\n");
+    EXPECT_THAT(extensionLog(), HasSubstr("] main app open request sent\n"));
+}
+
+TEST_F(QuentaFinderTest, CutInOneProcessThenPasteInAnotherMovesAndClears) {
+    runCommand("mkdir " + shellQuote(work / "from") + " " + shellQuote(work / "to") +
+               " && touch " + shellQuote(work / "from/one") + " " + shellQuote(work / "from/two"));
+    const auto before = finder("--targeted " + shellQuote(work / "from") + " menu");
+    EXPECT_THAT(before.out, HasSubstr("粘贴到此处  -> pasteCutItems (disabled)"));
+
+    const auto cut = finder("--targeted " + shellQuote(work / "from") + " --selected " +
+                            shellQuote(work / "from/one") + " --selected " +
+                            shellQuote(work / "from/two") + " invoke cutItems");
+    ASSERT_EQ(cut.status, 0) << cut.err;
+    const auto ready = finder("--targeted " + shellQuote(work / "to") + " menu");
+    EXPECT_THAT(ready.out, HasSubstr("粘贴到此处  -> pasteCutItems\n"));
+
+    const auto paste = finder("--targeted " + shellQuote(work / "to") + " invoke pasteCutItems");
+    ASSERT_EQ(paste.status, 0) << paste.err;
+    EXPECT_EQ(runCommand("ls " + shellQuote(work / "to")).out, "one\ntwo\n");
+    EXPECT_EQ(runCommand("ls " + shellQuote(work / "from")).out, "");
+    const auto after = finder("--targeted " + shellQuote(work / "to") + " menu");
+    EXPECT_THAT(after.out, HasSubstr("粘贴到此处  -> pasteCutItems (disabled)"));
+}
+
+TEST_F(QuentaFinderTest, DisabledAndAbsentItemsAreRefused) {
+    const auto trash = finder("--targeted " + shellQuote(work.path()) + " invoke trashItems");
+    EXPECT_EQ(trash.status, 1);
+    EXPECT_THAT(trash.err, HasSubstr("disabled"));
+    EXPECT_EQ(finder("invoke fly").status, 1);
+    EXPECT_EQ(finder("menu --kind nonsense").status, 2);
+    EXPECT_EQ(finder("--targeted relative menu").status, 2);
+    EXPECT_EQ(finder("").status, 2);
+}
+
+TEST_F(QuentaFinderTest, ToolbarAndCopyPathWithTheDesktopAsLastResort) {
+    const auto toolbar = finder("toolbar");
+    EXPECT_EQ(toolbar.out, "name: Lumvik\ntool tip: 在当前位置新建文件\nicon: document-new\n");
+    ASSERT_EQ(finder("invoke copyPath").status, 0);
+    EXPECT_THAT(extensionLog(), HasSubstr("] copied paths: [\"" + (home / "Desktop") + "\"]\n"));
+}
+
+}  // namespace
+}  // namespace quenta::testing
