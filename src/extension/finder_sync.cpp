@@ -49,9 +49,12 @@ constexpr std::array<KindSelector, 15> kKindSelectors{{
 
 }  // namespace
 
-FinderSync::FinderSync(ExtensionPorts ports)
-    : ports_(ports), alive_(std::make_shared<ActivityLog*>(&ports.log)) {
+FinderSync::FinderSync(ExtensionPorts ports, UpdateChecker& updateChecker)
+    : ports_(ports),
+      updateChecker_(updateChecker),
+      alive_(std::make_shared<ActivityLog*>(&ports.log)) {
     ports_.controller.setDirectoryURLs({"/"});
+    updateChecker_.checkIfNeeded();
 }
 
 FinderSync::~FinderSync() = default;
@@ -151,6 +154,13 @@ Menu FinderSync::menu() {
     root.items.push_back(item("移到废纸篓", "trashItems", "trash", selectionCount > 0));
     root.items.push_back(item("拷贝路径", "copyPath", "link", std::nullopt));
     root.items.push_back(item("打开终端", "openTerminal", "terminal", std::nullopt));
+
+    // The check started here ends later; what it finds shows in a later menu.
+    updateChecker_.checkIfNeeded();
+    if (const auto release = updateChecker_.availableUpdate()) {
+        const std::string title = "有新版本 v" + release->version + " 可用";
+        root.items.push_back(item(title, "openUpdatePage", "arrow.down.circle", std::nullopt));
+    }
     return root;
 }
 
@@ -162,13 +172,14 @@ bool FinderSync::perform(std::string_view selector) {
         }
     }
     using Action = void (FinderSync::*)();
-    static constexpr std::array<std::pair<std::string_view, Action>, 6> actions{{
+    static constexpr std::array<std::pair<std::string_view, Action>, 7> actions{{
         {"createFolder", &FinderSync::createFolder},
         {"cutItems", &FinderSync::cutItems},
         {"pasteCutItems", &FinderSync::pasteCutItems},
         {"trashItems", &FinderSync::trashItems},
         {"copyPath", &FinderSync::copyPath},
         {"openTerminal", &FinderSync::openTerminal},
+        {"openUpdatePage", &FinderSync::openUpdatePage},
     }};
     for (const auto& [name, action] : actions) {
         if (name == selector) {
@@ -310,6 +321,15 @@ void FinderSync::copyPath() {
     ports_.pasteboard.clearContents();
     (void)ports_.pasteboard.setString(joinedByLineFeeds(paths), Pasteboard::kPlainTextType);
     writeLog("copied paths: " + listForm(paths));
+}
+
+void FinderSync::openUpdatePage() {
+    const auto release = updateChecker_.availableUpdate();
+    if (!release) {
+        return;
+    }
+    writeLog("open update page: " + release->pageURL);
+    ports_.launcher.openInBrowser(release->pageURL);
 }
 
 void FinderSync::openMainAppURL(std::string_view host, const std::vector<QueryItem>& queryItems) {

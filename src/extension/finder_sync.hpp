@@ -10,6 +10,7 @@
 #include "platform/pasteboard.hpp"
 #include "shared/activity_log.hpp"
 #include "shared/request_url.hpp"
+#include "shared/update_checker.hpp"
 
 #include <array>
 #include <map>
@@ -56,7 +57,8 @@ class FinderSync {
         std::vector<FileTemplate> templates;
     };
 
-    explicit FinderSync(ExtensionPorts ports);
+    // `updateChecker` is the process's one checker; it outlives the FinderSync.
+    FinderSync(ExtensionPorts ports, UpdateChecker& updateChecker);
     ~FinderSync();
     FinderSync(const FinderSync&) = delete;
     FinderSync& operator=(const FinderSync&) = delete;
@@ -79,6 +81,7 @@ class FinderSync {
     void trashItems();
     void copyPath();
     void openTerminal();
+    void openUpdatePage();
 
     // Target resolution.
     [[nodiscard]] std::optional<std::string> targetDirectoryURL();
@@ -104,6 +107,7 @@ class FinderSync {
                           std::string_view targetPrefix, std::vector<QueryItem> items);
 
     ExtensionPorts ports_;
+    UpdateChecker& updateChecker_;
     std::map<FileKindId, MenuImage> fileIconCache_;
     std::map<std::string, MenuImage, std::less<>> symbolIconCache_;
     // Completions of requests hold this weakly: once the instance is gone they do nothing.

@@ -1,6 +1,21 @@
 // quenta-finder: a command-line host that plays the file manager for the extension. It loads the
 // extension once, reports the situation given on the command line (targeted folder, selection) and
 // prints the menu or the toolbar button, or runs the command the user picked.
+#include "extension/finder_sync.hpp"
+#include "platform/linux/defaults_json_file.hpp"
+#include "platform/linux/desktop_folder_query.hpp"
+#include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/freedesktop_icons.hpp"
+#include "platform/linux/http_client_curl.hpp"
+#include "platform/linux/main_app_launcher.hpp"
+#include "platform/linux/main_queue_glib.hpp"
+#include "platform/linux/pasteboard_store.hpp"
+#include "platform/linux/project_bundle.hpp"
+#include "platform/linux/syslog_system_log.hpp"
+#include "platform/linux/system_clock.hpp"
+
+#include <glib.h>
+
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -8,15 +23,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "extension/finder_sync.hpp"
-#include "platform/linux/desktop_folder_query.hpp"
-#include "platform/linux/file_system_posix.hpp"
-#include "platform/linux/freedesktop_icons.hpp"
-#include "platform/linux/main_app_launcher.hpp"
-#include "platform/linux/pasteboard_store.hpp"
-#include "platform/linux/syslog_system_log.hpp"
-#include "platform/linux/system_clock.hpp"
 
 #ifndef QUENTA_MAIN_APP_PATH
 #define QUENTA_MAIN_APP_PATH "/usr/local/bin/quentaapp"
@@ -48,6 +54,9 @@ constexpr std::string_view kUsage =
     "                      a disabled or absent item is refused. Waits (at most 10 s) until a\n"
     "                      request sent to quentaapp has been taken.\n"
     "\n"
+    "Loading the extension starts an update check when one is due; the host waits for it to\n"
+    "end (at most 20 s) before it exits.\n"
+    "\n"
     "The extension's log is $XDG_STATE_HOME/QuentaFinderExtension.log (default\n"
     "~/.local/state/QuentaFinderExtension.log), copied to the system log.\n"
     "\n"
@@ -56,14 +65,12 @@ constexpr std::string_view kUsage =
 
 // The file manager's answers, as given on the command line.
 class ArgumentsController : public quenta::FileManagerController {
-public:
+  public:
     [[nodiscard]] std::optional<std::string> targetedURL() const override { return targeted; }
     [[nodiscard]] std::optional<std::vector<std::string>> selectedItemURLs() const override {
         return selected;
     }
-    void setDirectoryURLs(const std::vector<std::string>& folders) override {
-        observed = folders;
-    }
+    void setDirectoryURLs(const std::vector<std::string>& folders) override { observed = folders; }
 
     std::optional<std::string> targeted;
     std::optional<std::vector<std::string>> selected;
@@ -78,6 +85,39 @@ std::string reported(std::string path) {
     return path;
 }
 
+// Counts the requests that have not been answered yet, so the host knows when the update check it
+// started has ended.
+class CountingHttpClient : public quenta::HttpClient {
+  public:
+    explicit CountingHttpClient(quenta::HttpClient& inner) : inner_(inner) {}
+
+    void get(const std::string& url, std::chrono::milliseconds timeout,
+             Completion completion) override {
+        ++pending_;
+        inner_.get(url, timeout,
+                   [this, done = std::move(completion)](quenta::Result<quenta::HttpResponse> r) {
+                       --pending_;
+                       done(std::move(r));
+                   });
+    }
+    [[nodiscard]] int pending() const { return pending_; }
+
+  private:
+    quenta::HttpClient& inner_;
+    int pending_ = 0;  // main thread only: completions arrive on the main queue
+};
+
+// Runs the main loop until every update check has been answered, at most `bound`.
+void waitForUpdateChecks(const CountingHttpClient& http, std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (http.pending() > 0 && std::chrono::steady_clock::now() < deadline) {
+        g_main_context_iteration(nullptr, FALSE);
+        if (http.pending() > 0) {
+            g_usleep(2000);
+        }
+    }
+}
+
 int usageError(const std::string& message) {
     std::fprintf(stderr, "quenta-finder: %s\nTry 'quenta-finder --help' for more information.\n",
                  message.c_str());
@@ -85,6 +125,9 @@ int usageError(const std::string& message) {
 }
 
 }  // namespace
+
+int run(quenta::FinderSync& finder, const std::string& command, const std::string& selector,
+        quenta::linux_platform::MainAppLauncher& launcher);
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -155,9 +198,22 @@ int main(int argc, char** argv) {
     quenta::linux_platform::PasteboardStore pasteboard;
     quenta::linux_platform::MainAppLauncher launcher(QUENTA_MAIN_APP_PATH);
     quenta::linux_platform::FreedesktopIcons icons;
+    quenta::linux_platform::DefaultsJsonFile defaults(
+        quenta::linux_platform::DefaultsJsonFile::pathForDomain("QuentaFinderExtension"));
+    quenta::linux_platform::MainQueueGlib mainQueue;
+    quenta::linux_platform::HttpClientCurl curl(mainQueue);
+    CountingHttpClient http(curl);
+    quenta::linux_platform::ProjectBundle bundle;
+    quenta::UpdateChecker updateChecker(defaults, http, mainQueue, clock, bundle);
     quenta::FinderSync finder(
-        {fileManager, controller, frontWindow, pasteboard, launcher, icons, log});
+        {fileManager, controller, frontWindow, pasteboard, launcher, icons, log}, updateChecker);
+    const int status = run(finder, command, selector, launcher);
+    waitForUpdateChecks(http, std::chrono::seconds(20));
+    return status;
+}
 
+int run(quenta::FinderSync& finder, const std::string& command, const std::string& selector,
+        quenta::linux_platform::MainAppLauncher& launcher) {
     if (command == "toolbar") {
         const auto image = finder.toolbarItemImage();
         std::printf("name: %s\ntool tip: %s\nicon: %s\n", finder.toolbarItemName().c_str(),

@@ -2,9 +2,13 @@
 
 #include "fakes/fake_extension_ports.hpp"
 #include "fakes/fake_file_system.hpp"
+#include "fakes/fixed_bundle.hpp"
 #include "fakes/fixed_clock.hpp"
+#include "fakes/manual_main_queue.hpp"
+#include "fakes/memory_defaults.hpp"
 #include "fakes/memory_pasteboard.hpp"
 #include "fakes/recording_system_log.hpp"
+#include "fakes/scripted_http_client.hpp"
 #include "shared/request_url.hpp"
 
 #include <gmock/gmock.h>
@@ -44,7 +48,12 @@ class FinderSyncTest : public ::testing::Test {
     MemoryPasteboard pasteboard;
     RecordingLauncher launcher;
     CountingIcons icons;
-    FinderSync finder{{files, controller, frontWindow, pasteboard, launcher, icons, log}};
+    MemoryDefaults defaults;
+    ManualMainQueue mainQueue{clock};
+    ScriptedHttpClient http{mainQueue};
+    FixedBundle bundle{"1.0"};
+    UpdateChecker updates{defaults, http, mainQueue, clock, bundle};
+    FinderSync finder{{files, controller, frontWindow, pasteboard, launcher, icons, log}, updates};
 };
 
 TEST_F(FinderSyncTest, ObservesTheRootAndOffersTheToolbarButton) {
@@ -110,6 +119,28 @@ TEST_F(FinderSyncTest, SelectionAndCutEntryEnableTheirItemsAndIconsAreMadeOnce) 
     EXPECT_EQ(icons.symbolQuestions, symbolQuestions);
     // The symbol cache is keyed by name alone: the submenu's image serves the toolbar too.
     EXPECT_EQ(finder.toolbarItemImage(), (MenuImage{"doc.badge.plus", "", 16, 16}));
+}
+
+TEST_F(FinderSyncTest, StartUpChecksOnceAndACachedNewerReleaseAddsTheUpdateItem) {
+    EXPECT_EQ(http.requests.size(), 1u) << "start-up starts the due check";
+    (void)finder.menu();
+    EXPECT_EQ(http.requests.size(), 1u) << "the next check is not due within the hour";
+    finder.openUpdatePage();
+    EXPECT_THAT(launcher.browsed, IsEmpty());
+    EXPECT_THAT(logMessages(), IsEmpty());
+
+    (void)defaults.setString(UpdateChecker::kLatestVersionKey, "2.0");
+    (void)defaults.setString(UpdateChecker::kLatestPageURLKey,
+                             "https://quentaapp.org/works/quentaapp/");
+    const Menu menu = finder.menu();
+    ASSERT_EQ(menu.items.size(), 8u);
+    EXPECT_EQ(menu.items[7].title, "有新版本 v2.0 可用");
+    EXPECT_EQ(menu.items[7].action, "openUpdatePage");
+    EXPECT_EQ(menu.items[7].image, (MenuImage{"arrow.down.circle", "有新版本 v2.0 可用", 16, 16}));
+    ASSERT_TRUE(finder.perform("openUpdatePage"));
+    EXPECT_THAT(launcher.browsed, ElementsAre("https://quentaapp.org/works/quentaapp/"));
+    EXPECT_THAT(logMessages(),
+                ElementsAre("open update page: https://quentaapp.org/works/quentaapp/"));
 }
 
 TEST_F(FinderSyncTest, AMissingSymbolGivesAnEmptyImage) {
@@ -275,7 +306,8 @@ TEST_F(FinderSyncTest, AFailedLaunchIsLoggedAndALateCompletionOfAGoneInstanceDoe
 
     launcher.completeAtOnce = false;
     {
-        FinderSync other({files, controller, frontWindow, pasteboard, launcher, icons, log});
+        FinderSync other({files, controller, frontWindow, pasteboard, launcher, icons, log},
+                         updates);
         other.createFolder();
     }
     const auto before = logMessages().size();
