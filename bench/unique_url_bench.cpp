@@ -1,12 +1,5 @@
 // uniqueURL with the first name and " 2" to " 999" all taken, in a real folder on disk: the search
 // tests 999 names and falls back to a UUID name.
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
-#include <benchmark/benchmark.h>
-#include <unistd.h>
-
 #include "platform/linux/console_alerts.hpp"
 #include "platform/linux/console_workspace.hpp"
 #include "platform/linux/file_system_posix.hpp"
@@ -14,6 +7,13 @@
 #include "platform/linux/random_uuid_source.hpp"
 #include "platform/linux/system_clock.hpp"
 #include "requests/quenta_creator.hpp"
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace {
 

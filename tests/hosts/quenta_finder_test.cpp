@@ -1,9 +1,9 @@
 // The built quenta-finder host end to end with the real quentaapp, in a private HOME without a
 // display: the menu, commands reaching the application, cut in one process and paste in another.
+#include "support/temp_dir.hpp"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include "support/temp_dir.hpp"
 
 namespace quenta::testing {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 using ::testing::HasSubstr;
 
 class QuentaFinderTest : public ::testing::Test {
-protected:
+  protected:
     QuentaFinderTest() {
         runCommand("mkdir -p " + shellQuote(home / ".local/state") + " " +
                    shellQuote(home / "runtime") + " " + shellQuote(home / "Desktop") +
@@ -19,16 +19,13 @@ protected:
     }
 
     CommandResult finder(const std::string& arguments) {
-        return runCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME -u XDG_CONFIG_HOME "
-                          "-u XDG_DATA_HOME HOME=" +
-                          shellQuote(home.path()) +
-                          " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " " +
-                          shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " " + arguments +
-                          " </dev/null");
+        return runCommand(
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME -u XDG_CONFIG_HOME "
+            "-u XDG_DATA_HOME HOME=" +
+            shellQuote(home.path()) + " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " " +
+            shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " " + arguments + " </dev/null");
     }
-    std::string extensionLog() {
-        return readFile(home / ".local/state/QuentaFinderExtension.log");
-    }
+    std::string extensionLog() { return readFile(home / ".local/state/QuentaFinderExtension.log"); }
 
     TempDir home;
     TempDir work;
@@ -44,8 +41,8 @@ TEST_F(QuentaFinderTest, CreateWithOneSelectedFolderLandsInsideIt) {
 }
 
 TEST_F(QuentaFinderTest, CutInOneProcessThenPasteInAnotherMovesAndClears) {
-    runCommand("mkdir " + shellQuote(work / "from") + " " + shellQuote(work / "to") +
-               " && touch " + shellQuote(work / "from/one") + " " + shellQuote(work / "from/two"));
+    runCommand("mkdir " + shellQuote(work / "from") + " " + shellQuote(work / "to") + " && touch " +
+               shellQuote(work / "from/one") + " " + shellQuote(work / "from/two"));
     const auto before = finder("--targeted " + shellQuote(work / "from") + " menu");
     EXPECT_THAT(before.out, HasSubstr("粘贴到此处  -> pasteCutItems (disabled)"));
 
@@ -79,6 +76,29 @@ TEST_F(QuentaFinderTest, ToolbarAndCopyPathWithTheDesktopAsLastResort) {
     EXPECT_EQ(toolbar.out, "name: Lumvik\ntool tip: 在当前位置新建文件\nicon: document-new\n");
     ASSERT_EQ(finder("invoke copyPath").status, 0);
     EXPECT_THAT(extensionLog(), HasSubstr("] copied paths: [\"" + (home / "Desktop") + "\"]\n"));
+}
+
+TEST_F(QuentaFinderTest, TrashOfThreeSelectedItemsAndCopyPathEndsAPendingCut) {
+    runCommand("touch " + shellQuote(work / "a") + " " + shellQuote(work / "b b") + " " +
+               shellQuote(work / "c%d"));
+    const std::string selection = " --selected " + shellQuote(work / "a") + " --selected " +
+                                  shellQuote(work / "b b") + " --selected " +
+                                  shellQuote(work / "c%d");
+    ASSERT_EQ(
+        finder("--targeted " + shellQuote(work.path()) + selection + " invoke cutItems").status, 0);
+    const auto trash =
+        runCommand("env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + shellQuote(home.path()) +
+                   " XDG_DATA_HOME=" + shellQuote(home / "data") +
+                   " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " " +
+                   shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " --targeted " +
+                   shellQuote(work.path()) + selection + " invoke trashItems </dev/null");
+    ASSERT_EQ(trash.status, 0) << trash.err;
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(work.path())).out, "");
+    EXPECT_EQ(runCommand("ls " + shellQuote(home / "data/Trash/files")).out, "a\nb b\nc%d\n");
+
+    ASSERT_EQ(finder("--selected " + shellQuote(work.path()) + " invoke copyPath").status, 0);
+    EXPECT_THAT(finder("--targeted " + shellQuote(work.path()) + " menu").out,
+                HasSubstr("粘贴到此处  -> pasteCutItems (disabled)"));
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "platform/linux/desktop_folder_query.hpp"
 
-#include <fstream>
-#include <string>
+#include "platform/linux/file_system_posix.hpp"
 
 #include <sys/stat.h>
 
-#include "platform/linux/file_system_posix.hpp"
+#include <fstream>
+#include <string>
 
 namespace quenta::linux_platform {
 namespace {
@@ -13,8 +13,8 @@ namespace {
 // XDG_DESKTOP_DIR="$HOME/Desktop" from the user-dirs file, with $HOME expanded; empty if absent.
 std::string desktopFromUserDirs(const std::string& home) {
     const char* config = absolutePathFromEnvironment("XDG_CONFIG_HOME");
-    const std::string file = (config != nullptr ? std::string(config) : home + "/.config") +
-                             "/user-dirs.dirs";
+    const std::string file =
+        (config != nullptr ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
     std::ifstream in(file);
     std::string line;
     constexpr std::string_view key = "XDG_DESKTOP_DIR=\"";

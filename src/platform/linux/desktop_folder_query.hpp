@@ -8,7 +8,7 @@ namespace quenta::linux_platform {
 // user's XDG_DESKTOP_DIR (from ~/.config/user-dirs.dirs) or ~/Desktop; no folder, with a
 // description, when it does not exist.
 class DesktopFolderQuery : public FrontWindowQuery {
-public:
+  public:
     Answer run(std::string_view scriptSource) override;
 };
 

@@ -1,13 +1,13 @@
 #include "platform/linux/main_app_launcher.hpp"
 
-#include <cerrno>
-#include <utility>
+#include "platform/linux/posix_error.hpp"
 
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/linux/posix_error.hpp"
+#include <cerrno>
+#include <utility>
 
 extern char** environ;
 
@@ -71,6 +71,7 @@ void MainAppLauncher::openWithMainApplication(const std::string& url, Completion
         }
         const std::lock_guard doneLock(mutex_);
         --pending_;
+        requestTaken_.notify_all();
     });
 }
 
@@ -87,18 +88,8 @@ void MainAppLauncher::openInBrowser(const std::string& url) {
 }
 
 bool MainAppLauncher::waitForRequests(std::chrono::milliseconds bound) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            const std::lock_guard lock(mutex_);
-            if (pending_ == 0) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    const std::lock_guard lock(mutex_);
-    return pending_ == 0;
+    std::unique_lock lock(mutex_);
+    return requestTaken_.wait_for(lock, bound, [this] { return pending_ == 0; });
 }
 
 }  // namespace quenta::linux_platform

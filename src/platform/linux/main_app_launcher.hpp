@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/application_launcher.hpp"
+
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/application_launcher.hpp"
 
 namespace quenta::linux_platform {
 
@@ -15,7 +16,7 @@ namespace quenta::linux_platform {
 // the application has taken the request (its process has ended), or at once when it cannot start.
 // Web addresses go to the desktop's default handler through xdg-open.
 class MainAppLauncher : public ApplicationLauncher {
-public:
+  public:
     explicit MainAppLauncher(std::string applicationPath);
     ~MainAppLauncher() override;
     MainAppLauncher(const MainAppLauncher&) = delete;
@@ -27,9 +28,10 @@ public:
     // Waits until every request sent so far has been taken, at most `bound`; true when all were.
     bool waitForRequests(std::chrono::milliseconds bound);
 
-private:
+  private:
     std::string applicationPath_;
     std::mutex mutex_;
+    std::condition_variable requestTaken_;
     std::vector<std::thread> waiters_;
     int pending_ = 0;
 };
