@@ -5,6 +5,7 @@
 #   bench/create_vs_touch.sh [RUNS]      (default 200; build the default preset first)
 set -eu
 cd "$(dirname "$0")/.."
+. bench/common.sh
 runs="${1:-200}"
 app="build/default/bin/quentaapp"
 [ -x "$app" ] || { echo "build the default preset first: $app is missing" >&2; exit 1; }
@@ -33,7 +34,6 @@ time_runs() {
   done
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 touch_ns=$(time_runs touch | median)
 app_ns=$(time_runs app | median)

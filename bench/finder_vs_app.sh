@@ -5,6 +5,7 @@
 #   bench/finder_vs_app.sh [RUNS]      (default 100; build the default preset first)
 set -eu
 cd "$(dirname "$0")/.."
+. bench/common.sh
 runs="${1:-100}"
 bin="build/default/bin"
 [ -x "$bin/quenta-finder" ] || { echo "build the default preset first" >&2; exit 1; }
@@ -35,13 +36,7 @@ time_runs() {
     i=$((i + 1))
   done
 }
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 app_ns=$(time_runs app | median)
 finder_ns=$(time_runs finder | median)
-awk -v a="$app_ns" -v f="$finder_ns" -v n="$runs" 'BEGIN {
-  printf "runs:                   %d each\n", n
-  printf "quentaapp median:       %.3f ms\n", a / 1e6
-  printf "quenta-finder median:   %.3f ms\n", f / 1e6
-  printf "ratio finder/quentaapp: %.2fx (target: at most 3x)\n", f / a
-}'
+report "$runs each" "quentaapp" "$app_ns" "quenta-finder" "$finder_ns" "at most 3x"

@@ -6,6 +6,7 @@
 # The work folder is made under $TMPDIR (default /tmp); both sides move within that filesystem.
 set -eu
 cd "$(dirname "$0")/.."
+. bench/common.sh
 runs="${1:-5}"
 count="${2:-1000}"
 app="${QUENTAAPP:-build/default/bin/quentaapp}"
@@ -76,14 +77,8 @@ time_runs() {
   done
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 mv_ns=$(time_runs mv | median)
 app_ns=$(time_runs app | median)
 
-awk -v m="$mv_ns" -v a="$app_ns" -v n="$runs" -v c="$count" 'BEGIN {
-  printf "runs:                  %d each, %d files per run\n", n, c
-  printf "mv median:             %.3f ms\n", m / 1e6
-  printf "quentaapp median:      %.3f ms\n", a / 1e6
-  printf "ratio quentaapp/mv:    %.2fx (target: at most 1.2x)\n", a / m
-}'
+report "$runs each, $count files per run" "mv" "$mv_ns" "quentaapp" "$app_ns" "at most 1.2x"

@@ -6,6 +6,7 @@
 #                                           or set QUENTAAPP to the executable)
 set -eu
 cd "$(dirname "$0")/.."
+. bench/common.sh
 runs="${1:-5}"
 count="${2:-1000}"
 app="${QUENTAAPP:-build/default/bin/quentaapp}"
@@ -65,14 +66,8 @@ time_runs() {
   done
 }
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 gio_ns=$(time_runs gio | median)
 app_ns=$(time_runs app | median)
 
-awk -v g="$gio_ns" -v a="$app_ns" -v n="$runs" -v c="$count" 'BEGIN {
-  printf "runs:                  %d each, %d files a run\n", n, c
-  printf "gio trash median:      %.1f ms\n", g / 1e6
-  printf "quentaapp median:      %.1f ms\n", a / 1e6
-  printf "ratio quentaapp/gio:   %.2fx (target: at most 0.25x)\n", a / g
-}'
+report "$runs each, $count files a run" "gio trash" "$gio_ns" "quentaapp" "$app_ns" "at most 0.25x"

@@ -1,17 +1,10 @@
 #include "extension/finder_sync.hpp"
 
+#include "shared/file_paths.hpp"
 #include "shared/list_form.hpp"
 
 namespace quenta {
 namespace {
-
-std::string parentFolder(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos || slash == 0) {
-        return "/";
-    }
-    return path.substr(0, slash);
-}
 
 std::string joinedByLineFeeds(const std::vector<std::string>& paths) {
     std::string text;
@@ -208,14 +201,14 @@ std::optional<std::string> FinderSync::targetDirectoryURL() {
         return items->front();
     }
     if (const auto target = ports_.controller.targetedURL()) {
-        return isDirectory(*target) ? *target : parentFolder(*target);
+        return isDirectory(*target) ? *target : parentPath(*target);
     }
     const auto items = ports_.controller.selectedItemURLs();
     if (!items || items->empty()) {
         return frontFinderWindowURL();
     }
     const std::string& first = items->front();
-    return isDirectory(first) ? first : parentFolder(first);
+    return isDirectory(first) ? first : parentPath(first);
 }
 
 std::vector<std::string> FinderSync::pathTargetURLs() {
@@ -234,11 +227,7 @@ std::vector<std::string> FinderSync::pathTargetURLs() {
 std::optional<std::string> FinderSync::frontFinderWindowURL() {
     auto answer = ports_.frontWindow.run(kFrontWindowScript);
     if (answer.path) {
-        std::string path = std::move(*answer.path);
-        while (path.size() > 1 && path.back() == '/') {
-            path.pop_back();
-        }
-        return path;
+        return fileURLPath(*answer.path);
     }
     writeLog("Finder AppleScript failed: " + (answer.errorInformation
                                                   ? "Optional(" + *answer.errorInformation + ")"

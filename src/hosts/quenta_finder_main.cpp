@@ -13,6 +13,7 @@
 #include "platform/linux/project_bundle.hpp"
 #include "platform/linux/syslog_system_log.hpp"
 #include "platform/linux/system_clock.hpp"
+#include "shared/file_paths.hpp"
 
 #include <glib.h>
 
@@ -77,14 +78,6 @@ class ArgumentsController : public quenta::FileManagerController {
     std::vector<std::string> observed;
 };
 
-// A path as the file manager reports it: without a trailing "/" (but "/" itself).
-std::string reported(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
 // Counts the requests that have not been answered yet, so the host knows when the update check it
 // started has ended.
 class CountingHttpClient : public quenta::HttpClient {
@@ -142,7 +135,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if ((argument == "--targeted" || argument == "--selected") && i + 1 < argc) {
-            std::string path = reported(argv[++i]);
+            std::string path = quenta::fileURLPath(argv[++i]);
             if (path.empty() || path[0] != '/') {
                 return usageError("'" + path + "' is not an absolute path");
             }

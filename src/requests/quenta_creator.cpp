@@ -1,5 +1,6 @@
 #include "requests/quenta_creator.hpp"
 
+#include "shared/file_paths.hpp"
 #include "shared/request_url.hpp"
 
 #include <array>
@@ -32,22 +33,6 @@ std::string candidateName(std::string_view base, std::optional<std::string_view>
 }
 
 }  // namespace
-
-std::string appendingPathComponent(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != '/') {
-        path += "/";
-    }
-    path += name;
-    return path;
-}
-
-std::string fileURLPath(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.remove_suffix(1);
-    }
-    return std::string(path);
-}
 
 QuentaCreator::QuentaCreator(CreatorPorts ports) : ports_(ports) {}
 

@@ -60,10 +60,4 @@ class QuentaCreator {
     CreatorPorts ports_;
 };
 
-// The path of `name` inside `folder` ("/" + name for the root folder).
-std::string appendingPathComponent(const std::string& folder, std::string_view name);
-
-// A request's path value as a file path: without trailing slashes (but "/" stays "/").
-std::string fileURLPath(std::string_view path);
-
 }  // namespace quenta

@@ -1,5 +1,6 @@
 // Paste of cut items: the paths the extension's cut put on the pasteboard are moved into a folder.
 #include "requests/quenta_creator.hpp"
+#include "shared/file_paths.hpp"
 
 #include <map>
 #include <optional>
@@ -59,20 +60,6 @@ std::string standardizedPath(std::string_view path) {
     return standardized;
 }
 
-// The parent folder of a standardized path ("/" for "/" itself).
-std::string parentOf(const std::string& standardized) {
-    const auto slash = standardized.rfind('/');
-    return slash == 0 || slash == std::string::npos ? "/" : standardized.substr(0, slash);
-}
-
-// The last component of a standardized path ("/" for "/" itself).
-std::string lastComponent(const std::string& standardized) {
-    if (standardized == "/") {
-        return standardized;
-    }
-    return standardized.substr(standardized.rfind('/') + 1);
-}
-
 // A name's extension: what follows its last dot, unless that dot begins the name or ends it.
 std::optional<std::string> pathExtension(const std::string& name) {
     const auto dot = name.rfind('.');
@@ -126,8 +113,8 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     std::vector<std::string> failures;
     for (const auto& source : sources) {
         const std::string standardized = standardizedPath(source);
-        const std::string name = lastComponent(standardized);
-        if (parentOf(standardized) == destination) {
+        const std::string name = lastPathComponent(standardized);
+        if (parentPath(standardized) == destination) {
             placed.push_back(source);
             continue;
         }
@@ -148,7 +135,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         // source's own last component is left unresolved, as a link moves as a link. Items
         // mostly share their folder, so each folder is resolved once.
         if (resolvedDestination) {
-            const std::string parent = parentOf(standardized);
+            const std::string parent = parentPath(standardized);
             auto resolvedParent = resolvedParents.find(parent);
             if (resolvedParent == resolvedParents.end()) {
                 resolvedParent =

@@ -1,4 +1,5 @@
 #include "requests/quenta_creator.hpp"
+#include "shared/file_paths.hpp"
 
 namespace quenta {
 namespace {

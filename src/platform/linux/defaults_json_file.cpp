@@ -1,10 +1,10 @@
 #include "platform/linux/defaults_json_file.hpp"
 
+#include "platform/linux/file_system_posix.hpp"
 #include "platform/linux/posix_error.hpp"
 
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -175,18 +175,6 @@ Status writeAll(int fd, const std::string& bytes) {
     return {};
 }
 
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-        return home;
-    }
-    const passwd* entry = ::getpwuid(::getuid());
-    if (entry != nullptr && entry->pw_dir != nullptr) {
-        return entry->pw_dir;
-    }
-    return "/";
-}
-
 }  // namespace
 
 struct DefaultsJsonFile::State {
@@ -214,8 +202,9 @@ struct DefaultsJsonFile::State {
 
 std::string DefaultsJsonFile::pathForDomain(std::string_view domain) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string folder =
-        config != nullptr && config[0] == '/' ? std::string(config) : homeFolder() + "/.config";
+    std::string folder = config != nullptr && config[0] == '/'
+                             ? std::string(config)
+                             : PosixFileSystem().homeDirectory() + "/.config";
     while (folder.size() > 1 && folder.back() == '/') {
         folder.pop_back();
     }

@@ -7,6 +7,7 @@
 #include "platform/linux/posix_error.hpp"
 #include "platform/linux/random_uuid_source.hpp"
 #include "requests/quenta_creator.hpp"
+#include "support/environment_scope.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -98,23 +99,14 @@ TEST_F(PosixFileSystemTest, AppendsNeverTruncateAndKeepLinesWholeAcrossThreads) 
 }
 
 TEST_F(PosixFileSystemTest, LocationsFollowTheEnvironment) {
-    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    const char* savedState = std::getenv("XDG_STATE_HOME");
-    const std::string savedStateText = savedState ? savedState : "";
-    ::setenv("HOME", "/home/test", 1);
-    ::unsetenv("XDG_STATE_HOME");
+    const EnvironmentScope home("HOME", "/home/test");
+    EnvironmentScope state("XDG_STATE_HOME", std::nullopt);
     EXPECT_EQ(files.homeDirectory(), "/home/test");
     EXPECT_EQ(files.logsDirectory(), "/home/test/.local/state");
-    ::setenv("XDG_STATE_HOME", "relative/ignored", 1);
+    state.set("XDG_STATE_HOME", "relative/ignored");
     EXPECT_EQ(files.logsDirectory(), "/home/test/.local/state");
-    ::setenv("XDG_STATE_HOME", "/state", 1);
+    state.set("XDG_STATE_HOME", "/state");
     EXPECT_EQ(files.logsDirectory(), "/state");
-    ::setenv("HOME", savedHome.c_str(), 1);
-    if (savedState) {
-        ::setenv("XDG_STATE_HOME", savedStateText.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_STATE_HOME");
-    }
 }
 
 TEST(PosixErrorTest, MapsErrnoToKindsWithADescription) {

@@ -1,5 +1,6 @@
 #include "platform/linux/pasteboard_store.hpp"
 
+#include "support/environment_scope.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -20,34 +21,6 @@ using linux_platform::PasteboardStore;
 
 constexpr std::string_view kCut = "com.local.QuentaApp.cutPaths";
 constexpr std::string_view kPlain = Pasteboard::kPlainTextType;
-
-// Sets an environment variable (or unsets it, given none) for the life of the object.
-class EnvironmentScope {
-  public:
-    EnvironmentScope(const char* name, std::optional<std::string> value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~EnvironmentScope() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-    EnvironmentScope(const EnvironmentScope&) = delete;
-    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // Runs `body` in a child process; true when it returned true there.
 template <class Body>

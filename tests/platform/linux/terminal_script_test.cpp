@@ -9,6 +9,7 @@
 #include "platform/linux/random_uuid_source.hpp"
 #include "platform/linux/workspace_gio.hpp"
 #include "requests/quenta_creator.hpp"
+#include "support/environment_scope.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -30,34 +31,6 @@ using ::testing::ElementsAre;
 using ::testing::EndsWith;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
-
-// Sets one environment variable for the life of the object.
-class VariableScope {
-  public:
-    VariableScope(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            ::setenv(name, value->c_str(), 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    VariableScope(const VariableScope&) = delete;
-    VariableScope& operator=(const VariableScope&) = delete;
-    ~VariableScope() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 std::vector<std::string> entries(const std::string& folder) {
     std::vector<std::string> names;
@@ -89,8 +62,8 @@ class TerminalScriptTest : public ::testing::Test {
     TempDir tmp;
     TempDir home;
     TempDir work;
-    VariableScope tmpdir{"TMPDIR", tmp.path()};
-    VariableScope stateHome{"XDG_STATE_HOME", home / ".local/state"};
+    EnvironmentScope tmpdir{"TMPDIR", tmp.path()};
+    EnvironmentScope stateHome{"XDG_STATE_HOME", home / ".local/state"};
     PosixFileSystem files;
     FixedClock clock;
     RecordingAlerts alerts;
@@ -164,14 +137,14 @@ TEST_F(TerminalScriptTest, AtomicWritesReplaceWholeFilesAndLinksButNeverWriteThr
 TEST(TemporaryDirectoryTest, TakesAnAbsoluteTmpdirElseTmp) {
     const PosixFileSystem files;
     {
-        const VariableScope tmpdir("TMPDIR", "/var/tmp/");
+        const EnvironmentScope tmpdir("TMPDIR", "/var/tmp/");
         EXPECT_EQ(files.temporaryDirectory(), "/var/tmp");
     }
     {
-        const VariableScope tmpdir("TMPDIR", "relative");
+        const EnvironmentScope tmpdir("TMPDIR", "relative");
         EXPECT_EQ(files.temporaryDirectory(), "/tmp");
     }
-    const VariableScope tmpdir("TMPDIR", std::nullopt);
+    const EnvironmentScope tmpdir("TMPDIR", std::nullopt);
     EXPECT_EQ(files.temporaryDirectory(), "/tmp");
 }
 
@@ -200,8 +173,8 @@ TEST(GioWorkspaceTest, TerminalScriptsRunInTheTerminalEmulatorInTheirFolder) {
     const std::string script = scripts / "QuentaApp-1.command";
     writeFile(script, "#!/bin/zsh\nexit 0");
 
-    const VariableScope path("PATH", bin.path());
-    const VariableScope desktop("XDG_CURRENT_DESKTOP", std::nullopt);
+    const EnvironmentScope path("PATH", bin.path());
+    const EnvironmentScope desktop("XDG_CURRENT_DESKTOP", std::nullopt);
     linux_platform::GioWorkspace workspace;
     ASSERT_TRUE(workspace.openFile(script));
     // Started detached: the record appears when the emulator has run.
@@ -211,7 +184,7 @@ TEST(GioWorkspaceTest, TerminalScriptsRunInTheTerminalEmulatorInTheirFolder) {
     EXPECT_EQ(readFile(record), scripts.path() + "\n-e\n/bin/zsh\n" + script + "\n");
 
     const TempDir empty;
-    const VariableScope nothing("PATH", empty.path());
+    const EnvironmentScope nothing("PATH", empty.path());
     EXPECT_FALSE(workspace.openFile(script)) << "no terminal emulator at all";
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/linux/file_system_posix.hpp"
 #include "platform/linux/posix_error.hpp"
+#include "support/environment_scope.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -30,40 +31,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
-
-// Sets environment variables for the life of the object, then puts the old values back.
-class EnvironmentScope {
-  public:
-    EnvironmentScope() = default;
-    EnvironmentScope(const EnvironmentScope&) = delete;
-    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
-    ~EnvironmentScope() {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
-    }
-    void set(const std::string& name, const std::string& value) {
-        save(name);
-        ::setenv(name.c_str(), value.c_str(), 1);
-    }
-    void unset(const std::string& name) {
-        save(name);
-        ::unsetenv(name.c_str());
-    }
-
-  private:
-    void save(const std::string& name) {
-        if (saved_.count(name) == 0) {
-            const char* value = std::getenv(name.c_str());
-            saved_[name] = value ? std::optional<std::string>(value) : std::nullopt;
-        }
-    }
-    std::map<std::string, std::optional<std::string>> saved_;
-};
 
 std::vector<std::string> entries(const std::string& folder) {
     std::vector<std::string> names;
