@@ -8,6 +8,7 @@
 #include "platform/linux/freedesktop_icons.hpp"
 #include "platform/linux/http_client_curl.hpp"
 #include "platform/linux/main_app_launcher.hpp"
+#include "platform/linux/main_app_location.hpp"
 #include "platform/linux/main_queue_glib.hpp"
 #include "platform/linux/pasteboard_store.hpp"
 #include "platform/linux/project_bundle.hpp"
@@ -24,10 +25,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#ifndef QUENTA_MAIN_APP_PATH
-#define QUENTA_MAIN_APP_PATH "/usr/local/bin/quentaapp"
-#endif
 
 namespace {
 
@@ -189,7 +186,7 @@ int main(int argc, char** argv) {
                             &systemLog, std::string(quenta::FinderSync::kSystemLogPrefix));
     quenta::linux_platform::DesktopFolderQuery frontWindow;
     quenta::linux_platform::PasteboardStore pasteboard;
-    quenta::linux_platform::MainAppLauncher launcher(QUENTA_MAIN_APP_PATH);
+    quenta::linux_platform::MainAppLauncher launcher(quenta::linux_platform::mainApplicationPath());
     quenta::linux_platform::FreedesktopIcons icons;
     quenta::linux_platform::DefaultsJsonFile defaults(
         quenta::linux_platform::DefaultsJsonFile::pathForDomain("QuentaFinderExtension"));

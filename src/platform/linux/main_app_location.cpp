@@ -1,0 +1,13 @@
+#include "platform/linux/main_app_location.hpp"
+
+#ifndef QUENTA_MAIN_APP_PATH
+#error "QUENTA_MAIN_APP_PATH must name the main application's executable"
+#endif
+
+namespace quenta::linux_platform {
+
+std::string mainApplicationPath() {
+    return QUENTA_MAIN_APP_PATH;
+}
+
+}  // namespace quenta::linux_platform
