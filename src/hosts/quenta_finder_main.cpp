@@ -6,7 +6,7 @@
 #include "platform/linux/desktop_folder_query.hpp"
 #include "platform/linux/file_system_posix.hpp"
 #include "platform/linux/freedesktop_icons.hpp"
-#include "platform/linux/http_client_curl.hpp"
+#include "platform/linux/lazy_http_client.hpp"
 #include "platform/linux/main_app_launcher.hpp"
 #include "platform/linux/main_app_location.hpp"
 #include "platform/linux/main_queue_glib.hpp"
@@ -191,8 +191,9 @@ int main(int argc, char** argv) {
     quenta::linux_platform::DefaultsJsonFile defaults(
         quenta::linux_platform::DefaultsJsonFile::pathForDomain("QuentaFinderExtension"));
     quenta::linux_platform::MainQueueGlib mainQueue;
-    quenta::linux_platform::HttpClientCurl curl(mainQueue);
-    CountingHttpClient http(curl);
+    quenta::linux_platform::LazyHttpClient network(mainQueue,
+                                                   quenta::linux_platform::httpClientModulePath());
+    CountingHttpClient http(network);
     quenta::linux_platform::ProjectBundle bundle;
     quenta::UpdateChecker updateChecker(defaults, http, mainQueue, clock, bundle);
     quenta::FinderSync finder(

@@ -9,4 +9,7 @@ namespace quenta::linux_platform {
 // the installed one (<prefix>/bin/quentaapp unless the build chose another path).
 [[nodiscard]] std::string mainApplicationPath();
 
+// Where the hosts' LazyHttpClient finds the HTTP client module, fixed the same way.
+[[nodiscard]] std::string httpClientModulePath();
+
 }  // namespace quenta::linux_platform

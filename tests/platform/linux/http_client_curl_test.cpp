@@ -1,5 +1,7 @@
 #include "platform/linux/http_client_curl.hpp"
 
+#include "platform/linux/lazy_http_client.hpp"
+#include "platform/linux/main_app_location.hpp"
 #include "platform/linux/main_queue_glib.hpp"
 #include "shared/app_release.hpp"
 #include "support/temp_dir.hpp"
@@ -111,7 +113,7 @@ class HttpClientCurlTest : public ::testing::Test {
 
     GMainContext* context;
     MainQueueGlib queue;
-    std::unique_ptr<HttpClientCurl> client = std::make_unique<HttpClientCurl>(queue);
+    std::unique_ptr<HttpClient> client = std::make_unique<HttpClientCurl>(queue);
     TestHttpServer server{routes};
 };
 
@@ -283,6 +285,41 @@ TEST_F(HttpClientCurlTest, ASelfSignedCertificateIsRefused) {
     EXPECT_EQ(answer.error().kind, ErrorKind::transport);
     EXPECT_NE(answer.error().description.find("certificate"), std::string::npos)
         << answer.error().description;
+}
+
+}  // namespace
+}  // namespace quenta::testing
+
+namespace quenta::testing {
+namespace {
+
+// The hosts' client: the libcurl client loaded from its module on the first request.
+class LazyHttpClientTest : public HttpClientCurlTest {
+  protected:
+    LazyHttpClientTest() {
+        client = std::make_unique<linux_platform::LazyHttpClient>(
+            queue, linux_platform::httpClientModulePath());
+    }
+};
+
+TEST_F(LazyHttpClientTest, LoadsTheModuleOnTheFirstRequestAndAnswersThroughIt) {
+    const auto ok = fetch(server.url("/works/quentaapp/downloads/latest.json"));
+    ASSERT_TRUE(ok.ok()) << ok.error().description;
+    EXPECT_EQ(ok.value(), (HttpResponse{200, kManifest}));
+    EXPECT_EQ(fetch(server.url("/missing")).value().status, 404);
+    EXPECT_EQ(fetch(server.url("/not-http")).error().kind, ErrorKind::badServerResponse);
+}
+
+TEST_F(LazyHttpClientTest, AMissingModuleAnswersEveryRequestWithATransportError) {
+    client = std::make_unique<linux_platform::LazyHttpClient>(queue, "/nonexistent/quenta-http.so");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto failed = fetch(server.url("/works/quentaapp/downloads/latest.json"));
+        ASSERT_FALSE(failed.ok());
+        EXPECT_EQ(failed.error().kind, ErrorKind::transport);
+        EXPECT_NE(failed.error().description.find("/nonexistent/quenta-http.so"), std::string::npos)
+            << failed.error().description;
+    }
+    EXPECT_TRUE(server.requests().empty());
 }
 
 }  // namespace
