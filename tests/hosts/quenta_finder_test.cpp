@@ -32,11 +32,13 @@ class QuentaFinderTest : public ::testing::Test {
 };
 
 TEST_F(QuentaFinderTest, CreateWithOneSelectedFolderLandsInsideIt) {
-    runCommand("mkdir " + shellQuote(work / "a b&c"));
+    // Every character the request codec must carry: blanks, & = + % # ?, a newline, Chinese.
+    const std::string folder = work / "a b&c=d+e%f#g?h\n中文";
+    runCommand("mkdir " + shellQuote(folder));
     const auto result = finder("--targeted " + shellQuote(work.path()) + " --selected " +
-                               shellQuote(work / "a b&c") + " invoke createMarkdown");
+                               shellQuote(folder) + " invoke createMarkdown");
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(readFile(work / "a b&c/新建Markdown.md"), "# Untitled\n");
+    EXPECT_EQ(readFile(folder + "/新建Markdown.md"), "# Untitled\n");
     EXPECT_THAT(extensionLog(), HasSubstr("] main app open request sent\n"));
 }
 
