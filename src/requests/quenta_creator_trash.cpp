@@ -1,20 +1,8 @@
 #include "requests/quenta_creator.hpp"
+#include "shared/file_paths.hpp"
 #include "shared/list_form.hpp"
 
 namespace quenta {
-namespace {
-
-// The last component of a request path (trailing slashes are already gone); "/" for the root.
-std::string lastPathComponent(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos || path.size() == 1) {
-        return path;
-    }
-    return path.substr(slash + 1);
-}
-
-}  // namespace
-
 void QuentaCreator::trashItems(const std::vector<std::string>& items) {
     writeLog("trash " + listForm(items));
 

@@ -114,7 +114,10 @@ struct Item {
     struct stat status {};
 };
 
-Result<Item> examineItem(const std::string& given) {
+// Folders resolved once for all the items of a call that share them.
+using ResolvedFolders = std::map<std::string, std::string>;
+
+Result<Item> examineItem(const std::string& given, ResolvedFolders& resolvedFolders) {
     if (given.empty()) {
         return errorFromErrno(ENOENT);
     }
@@ -139,11 +142,16 @@ Result<Item> examineItem(const std::string& given) {
         }
         item.path = *resolved;
     } else {
-        const auto folder = realPath(parentOf(path));
-        if (!folder) {
-            return errorFromErrno(errno);
+        const std::string parent = parentOf(path);
+        auto folder = resolvedFolders.find(parent);
+        if (folder == resolvedFolders.end()) {
+            const auto resolved = realPath(parent);
+            if (!resolved) {
+                return errorFromErrno(errno);
+            }
+            folder = resolvedFolders.emplace(parent, *resolved).first;
         }
-        item.path = joined(*folder, name);
+        item.path = joined(folder->second, name);
     }
     item.name = item.path == "/" ? "/" : lastComponent(item.path);
     if (::lstat(item.path.c_str(), &item.status) != 0) {
@@ -292,17 +300,38 @@ std::string encodedTrashPath(std::string_view path) {
     return encoded;
 }
 
-std::string topDirectoryOf(const std::string& path, dev_t device) {
-    std::string current = path;
-    while (current != "/") {
-        const std::string parent = parentOf(current);
-        struct stat status {};
-        if (::stat(parent.c_str(), &status) != 0 || status.st_dev != device) {
-            return current;
-        }
-        current = parent;
+// The top directory of the folder `path` is in, as found for earlier items of the same call.
+struct FolderTop {
+    dev_t device = 0;
+    std::string topDirectory;
+};
+using FolderTops = std::map<std::string, FolderTop>;
+
+// The topmost folder above the item (itself included) on the item's own filesystem: the mount
+// point. Items mostly share their folder, so each folder's answer is looked up once.
+std::string topDirectoryOf(const std::string& path, dev_t device, FolderTops& folderTops) {
+    if (path == "/") {
+        return path;
     }
-    return current;
+    const std::string parent = parentOf(path);
+    auto known = folderTops.find(parent);
+    if (known == folderTops.end()) {
+        struct stat status {};
+        if (::stat(parent.c_str(), &status) != 0) {
+            return path;
+        }
+        std::string top = parent;
+        while (top != "/") {
+            const std::string above = parentOf(top);
+            struct stat aboveStatus {};
+            if (::stat(above.c_str(), &aboveStatus) != 0 || aboveStatus.st_dev != status.st_dev) {
+                break;
+            }
+            top = above;
+        }
+        known = folderTops.emplace(parent, FolderTop{status.st_dev, std::move(top)}).first;
+    }
+    return known->second.device == device ? known->second.topDirectory : path;
 }
 
 Result<std::string> topDirectoryTrash(const std::string& topdir, uid_t uid) {
@@ -363,6 +392,8 @@ struct PosixTrash::Batch {
     dev_t homeDevice = 0;
     std::optional<Error> homeError;
     std::map<std::string, std::unique_ptr<TrashFolders>> trashes;
+    ResolvedFolders resolvedFolders;
+    FolderTops folderTops;
 
     // An item whose info file is written and which waits for its move.
     struct Pending {
@@ -396,7 +427,7 @@ struct PosixTrash::Batch {
     }
 
     Result<TrashFolders*> trashFor(const Item& item) {
-        const std::string topdir = topDirectoryOf(item.path, item.status.st_dev);
+        const std::string topdir = topDirectoryOf(item.path, item.status.st_dev, folderTops);
         const bool home = item.status.st_dev == homeDevice;
         if (!homeError && item.path == homeTrash) {
             return refusal(ErrorKind::invalidArgument,
@@ -448,7 +479,7 @@ struct PosixTrash::Batch {
     // Finds the item's trash and a free name there, and writes the item's info file.
     Result<Pending> prepare(std::size_t index, const std::string& given,
                             const TrashFaults& faults) {
-        auto examined = examineItem(given);
+        auto examined = examineItem(given, resolvedFolders);
         if (!examined) {
             return examined.error();
         }
