@@ -128,6 +128,36 @@ TEST_F(TrashTest, HomeTrashIsMadeOwnerOnlyAndPeersReadTheOriginalPathAndDate) {
     EXPECT_THAT(gio.out, HasSubstr("\t" + root.path() + "/work/a b%#?\\xc3\\xa9\\xff.txt\n"));
 }
 
+TEST_F(TrashTest, PeersRestoreWhatWasTrashedToItsOriginalPlace) {
+    // A folder tree, restored by trash-cli's trash-restore (it asks which item, on stdin).
+    runCommand("mkdir -p " + shellQuote(work("tree b%/sub")) + " && printf deep > " +
+               shellQuote(work("tree b%/sub/leaf 中.txt")));
+    // A file beside it, restored by gio through the trash:/// location of its entry.
+    const std::string file = item("note c#.txt", "note");
+    const auto outcomes = files.trashItems({work("tree b%"), file});
+    ASSERT_EQ(outcomes.size(), 2U);
+    ASSERT_TRUE(outcomes[0].ok()) << outcomes[0].error().description;
+    ASSERT_TRUE(outcomes[1].ok()) << outcomes[1].error().description;
+    ASSERT_FALSE(exists(work("tree b%")));
+    ASSERT_FALSE(exists(file));
+
+    const auto restored =
+        peer("sh -c " + shellQuote("echo 0 | trash-restore " + shellQuote(work("tree b%"))));
+    EXPECT_EQ(restored.status, 0) << restored.out << restored.err;
+    EXPECT_EQ(readFile(work("tree b%/sub/leaf 中.txt")), "deep");
+    EXPECT_FALSE(exists(trash() + "/info/tree b%.trashinfo"));
+
+    const auto listed = gioList();
+    if (listed.out.empty()) {
+        GTEST_SKIP() << "gio trash needs gvfs (package gvfs) and a session bus";
+    }
+    const auto gio =
+        peer("dbus-run-session -- gio trash --restore " + shellQuote("trash:///note%20c%23.txt"));
+    EXPECT_EQ(gio.status, 0) << gio.err;
+    EXPECT_EQ(readFile(file), "note");
+    EXPECT_THAT(entries(trash() + "/files"), IsEmpty());
+}
+
 TEST_F(TrashTest, CollisionsGetFreshNamesAndLeftoversAreNeverTouched) {
     // An item left in files/ without its info file, and an info file without its item.
     runCommand("mkdir -p " + shellQuote(trash() + "/files") + " " + shellQuote(trash() + "/info"));
