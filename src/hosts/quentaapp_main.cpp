@@ -130,27 +130,88 @@ void detachStandardStreams() {
     ::close(null);
 }
 
-// Runs the shell in a child of its own session, and returns once the URLs are taken: as soon as
-// the child became the resident instance and received them (0), or when the child handed them to
-// the resident instance and exited (its status). So whoever started quentaapp with a request
-// waits for the request to be taken, never for the resident instance to end.
-int runDetached(quenta::ShellMain shellMain, quenta::ShellLaunch launch) {
+// Handles the URLs in this process and returns the exit status: without a display, or when the
+// desktop shell cannot be loaded.
+int runHeadless(const std::vector<std::string>& urls) {
+    quenta::linux_platform::PosixFileSystem fileSystem;
+    quenta::linux_platform::SystemClock clock;
+    quenta::linux_platform::RandomUuidSource uuids;
+    quenta::linux_platform::ConsoleAlerts alerts(stderr);
+    quenta::ActivityLog log(fileSystem, clock, std::string(quenta::QuentaCreator::kLogFileName));
+
+    std::unique_ptr<quenta::Workspace> workspace;
+    if (hasDisplay()) {
+        workspace = std::make_unique<quenta::linux_platform::GioWorkspace>();
+    } else {
+        workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
+    }
+
+    quenta::linux_platform::PasteboardStore pasteboard;
+    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard});
+    for (const auto& url : urls) {
+        creator.handle(url);
+    }
+    return alerts.shownCount() > 0 ? 1 : 0;
+}
+
+// The shell module's entry point, loading the module (and GTK) on first use; null, with the reason
+// on standard error, when it cannot be loaded.
+quenta::ShellMain loadShell() {
+    const std::string modulePath = quenta::linux_platform::shellModulePath();
+    void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = module != nullptr ? ::dlsym(module, quenta::kShellMainSymbol) : nullptr;
+    if (entry == nullptr) {
+        const char* reason = ::dlerror();
+        std::fprintf(stderr,
+                     "quentaapp: the desktop shell %s cannot be loaded (%s); handling the "
+                     "requests without it\n",
+                     modulePath.c_str(), reason != nullptr ? reason : "no entry point");
+        return nullptr;
+    }
+    quenta::ShellMain shellMain = nullptr;
+    static_assert(sizeof(shellMain) == sizeof(entry));
+    std::memcpy(&shellMain, &entry, sizeof(entry));
+    return shellMain;
+}
+
+// Hands the URLs to the resident instance, or becomes it; the exit status.
+int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
+    // A later start goes straight to the resident instance, without loading the shell.
+    if (const auto handedOver =
+            quenta::linux_platform::handToRunningInstance(kApplicationId, urls)) {
+        return *handedOver;
+    }
+    const quenta::ShellMain shellMain = loadShell();
+    if (shellMain == nullptr) {
+        return runHeadless(urls);
+    }
+    if (takenDescriptor >= 0) {
+        ::setsid();
+        detachStandardStreams();
+    }
+    return shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
+                      quenta::linux_platform::desktopEntriesPath(), takenDescriptor});
+}
+
+// Runs the desktop in a child process and returns once the URLs are taken: as soon as the child
+// became the resident instance and received them (0), or when the child handed them to the
+// resident instance, or handled them itself, and exited (its status). So whoever started
+// quentaapp with a request waits for the request to be taken, never for the resident instance to
+// end. The fork comes before anything starts a thread (GIO's bus connection does).
+int runDesktopDetached(const std::vector<std::string>& urls) {
     int taken[2];
     if (::pipe2(taken, O_CLOEXEC) != 0) {
-        return shellMain(launch);
+        return runDesktop(urls, -1);
     }
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(taken[0]);
         ::close(taken[1]);
-        return shellMain(launch);
+        return runDesktop(urls, -1);
     }
     if (child == 0) {
         ::close(taken[0]);
-        ::setsid();
-        detachStandardStreams();
-        launch.takenDescriptor = taken[1];
-        std::exit(shellMain(launch));
+        std::exit(runDesktop(urls, taken[1]));
     }
     ::close(taken[1]);
     char byte = 0;
@@ -168,36 +229,6 @@ int runDetached(quenta::ShellMain shellMain, quenta::ShellLaunch launch) {
         waited = ::waitpid(child, &status, 0);
     } while (waited < 0 && errno == EINTR);
     return waited == child && WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
-// Runs the desktop shell; none when its module cannot be loaded, and the requests are then handled
-// as without the shell.
-std::optional<int> runDesktop(const std::vector<std::string>& urls) {
-    // A later start goes straight to the resident instance, without loading the shell.
-    if (const auto handedOver =
-            quenta::linux_platform::handToRunningInstance(kApplicationId, urls)) {
-        return *handedOver;
-    }
-    const std::string modulePath = quenta::linux_platform::shellModulePath();
-    void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    void* entry = module != nullptr ? ::dlsym(module, quenta::kShellMainSymbol) : nullptr;
-    if (entry == nullptr) {
-        const char* reason = ::dlerror();
-        std::fprintf(stderr,
-                     "quentaapp: the desktop shell %s cannot be loaded (%s); handling the "
-                     "requests without it\n",
-                     modulePath.c_str(), reason != nullptr ? reason : "no entry point");
-        return std::nullopt;
-    }
-    quenta::ShellMain shellMain = nullptr;
-    static_assert(sizeof(shellMain) == sizeof(entry));
-    std::memcpy(&shellMain, &entry, sizeof(entry));
-    quenta::ShellLaunch launch{urls, quenta::linux_platform::builtInPlugInsPath(),
-                               quenta::linux_platform::desktopEntriesPath(), -1};
-    if (urls.empty()) {
-        return shellMain(launch);
-    }
-    return runDetached(shellMain, std::move(launch));
 }
 
 }  // namespace
@@ -219,29 +250,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    quenta::linux_platform::PosixFileSystem fileSystem;
-    quenta::linux_platform::SystemClock clock;
-    quenta::linux_platform::RandomUuidSource uuids;
-    quenta::linux_platform::ConsoleAlerts alerts(stderr);
-    quenta::ActivityLog log(fileSystem, clock, std::string(quenta::QuentaCreator::kLogFileName));
-
-    if (hasDisplay()) {
-        if (const auto status = runDesktop(arguments.urls)) {
-            return *status;
-        }
+    if (!hasDisplay()) {
+        return runHeadless(arguments.urls);
     }
-
-    std::unique_ptr<quenta::Workspace> workspace;
-    if (hasDisplay()) {
-        workspace = std::make_unique<quenta::linux_platform::GioWorkspace>();
-    } else {
-        workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
+    if (arguments.urls.empty()) {
+        return runDesktop(arguments.urls, -1);
     }
-
-    quenta::linux_platform::PasteboardStore pasteboard;
-    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard});
-    for (const auto& url : arguments.urls) {
-        creator.handle(url);
-    }
-    return alerts.shownCount() > 0 ? 1 : 0;
+    return runDesktopDetached(arguments.urls);
 }
