@@ -1,6 +1,11 @@
 // quentaapp: the main application. Given request URLs it handles each in order, as when the file
-// manager's extension delivers them, then exits. Without a display, alerts go to standard error and
-// the items that would be shown in the file manager are printed on standard output.
+// manager's extension delivers them. Without a display it then exits: alerts go to standard error
+// and the items that would be shown in the file manager are printed on standard output. With a
+// display it loads its desktop shell module (GTK) and runs as the one resident instance of the
+// user, or hands its URLs to that instance; GTK is never loaded by a run without a display.
+#include "hosts/quentaapp_shell.hpp"
+#include "platform/linux/app_instance_gio.hpp"
+#include "platform/linux/app_locations.hpp"
 #include "platform/linux/console_alerts.hpp"
 #include "platform/linux/console_workspace.hpp"
 #include "platform/linux/file_system_posix.hpp"
@@ -12,11 +17,19 @@
 #include "shared/activity_log.hpp"
 #include "shared/request_url.hpp"
 
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +41,9 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: quentaapp [--help] [--version] [--] URL...\n"
+    "Usage: quentaapp [--help] [--version] [--] [URL...]\n"
     "\n"
-    "Handles each quentaapp:// request URL in order, then exits.\n"
+    "Handles each quentaapp:// request URL in order.\n"
     "\n"
     "Requests:\n"
     "  quentaapp://create?type=KIND&path=FOLDER   a new file of KIND under a free name in FOLDER\n"
@@ -42,17 +55,24 @@ constexpr std::string_view kUsage =
     "KIND is one of: plainText markdown richText csv json html css word pdf powerpoint\n"
     "excel javascript python swift shell. Values are percent-encoded (a blank is %20).\n"
     "\n"
-    "Without a display, each alert is written to standard error and each item that would be\n"
-    "shown in the file manager is printed on standard output. Every request is recorded in\n"
+    "Without a display (no DISPLAY, no WAYLAND_DISPLAY) it then exits: each alert is written to\n"
+    "standard error and each item that would be shown in the file manager is printed on standard\n"
+    "output. With a display one instance per user stays resident: the first start keeps running\n"
+    "(started without URLs it shows the installer window), later starts hand their URLs to it\n"
+    "and exit at once, and a later start without URLs shows the installer window again. Alerts\n"
+    "are dialogs there, shown one after another. Every request is recorded in\n"
     "$XDG_STATE_HOME/QuentaApp.log (default ~/.local/state/QuentaApp.log) when that folder "
     "exists.\n"
     "\n"
-    "Exit status: 0 when every request succeeded, 1 when at least one alert was shown,\n"
-    "2 for a usage error.\n"
+    "Exit status: 0 when every request succeeded (with a display: when the resident instance\n"
+    "took the URLs), 1 when at least one alert was shown, 2 for a usage error.\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n";
+
+// The application's ID on the session bus, the same as the shell's.
+constexpr const char* kApplicationId = "com.local.QuentaApp";
 
 bool hasDisplay() {
     const char* x11 = std::getenv("DISPLAY");
@@ -91,6 +111,126 @@ Arguments parseArguments(int argc, char** argv) {
     return arguments;
 }
 
+// Standard output and error that lead into a pipe or socket would keep the reader of the caller
+// waiting for as long as the resident instance lives: those go to /dev/null. A terminal or a file
+// is kept.
+void detachStandardStreams() {
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0) {
+        return;
+    }
+    ::dup2(null, STDIN_FILENO);
+    for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat status {};
+        if (::fstat(stream, &status) == 0 &&
+            (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+            ::dup2(null, stream);
+        }
+    }
+    ::close(null);
+}
+
+// Handles the URLs in this process and returns the exit status: without a display, or when the
+// desktop shell cannot be loaded.
+int runHeadless(const std::vector<std::string>& urls) {
+    quenta::linux_platform::PosixFileSystem fileSystem;
+    quenta::linux_platform::SystemClock clock;
+    quenta::linux_platform::RandomUuidSource uuids;
+    quenta::linux_platform::ConsoleAlerts alerts(stderr);
+    quenta::ActivityLog log(fileSystem, clock, std::string(quenta::QuentaCreator::kLogFileName));
+
+    std::unique_ptr<quenta::Workspace> workspace;
+    if (hasDisplay()) {
+        workspace = std::make_unique<quenta::linux_platform::GioWorkspace>();
+    } else {
+        workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
+    }
+
+    quenta::linux_platform::PasteboardStore pasteboard;
+    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard});
+    for (const auto& url : urls) {
+        creator.handle(url);
+    }
+    return alerts.shownCount() > 0 ? 1 : 0;
+}
+
+// The shell module's entry point, loading the module (and GTK) on first use; null, with the reason
+// on standard error, when it cannot be loaded.
+quenta::ShellMain loadShell() {
+    const std::string modulePath = quenta::linux_platform::shellModulePath();
+    void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = module != nullptr ? ::dlsym(module, quenta::kShellMainSymbol) : nullptr;
+    if (entry == nullptr) {
+        const char* reason = ::dlerror();
+        std::fprintf(stderr,
+                     "quentaapp: the desktop shell %s cannot be loaded (%s); handling the "
+                     "requests without it\n",
+                     modulePath.c_str(), reason != nullptr ? reason : "no entry point");
+        return nullptr;
+    }
+    quenta::ShellMain shellMain = nullptr;
+    static_assert(sizeof(shellMain) == sizeof(entry));
+    std::memcpy(&shellMain, &entry, sizeof(entry));
+    return shellMain;
+}
+
+// Hands the URLs to the resident instance, or becomes it; the exit status.
+int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
+    // A later start goes straight to the resident instance, without loading the shell.
+    if (const auto handedOver =
+            quenta::linux_platform::handToRunningInstance(kApplicationId, urls)) {
+        return *handedOver;
+    }
+    const quenta::ShellMain shellMain = loadShell();
+    if (shellMain == nullptr) {
+        return runHeadless(urls);
+    }
+    if (takenDescriptor >= 0) {
+        ::setsid();
+        detachStandardStreams();
+    }
+    return shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
+                      quenta::linux_platform::desktopEntriesPath(), takenDescriptor});
+}
+
+// Runs the desktop in a child process and returns once the URLs are taken: as soon as the child
+// became the resident instance and received them (0), or when the child handed them to the
+// resident instance, or handled them itself, and exited (its status). So whoever started
+// quentaapp with a request waits for the request to be taken, never for the resident instance to
+// end. The fork comes before anything starts a thread (GIO's bus connection does).
+int runDesktopDetached(const std::vector<std::string>& urls) {
+    int taken[2];
+    if (::pipe2(taken, O_CLOEXEC) != 0) {
+        return runDesktop(urls, -1);
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(taken[0]);
+        ::close(taken[1]);
+        return runDesktop(urls, -1);
+    }
+    if (child == 0) {
+        ::close(taken[0]);
+        std::exit(runDesktop(urls, taken[1]));
+    }
+    ::close(taken[1]);
+    char byte = 0;
+    ssize_t got = 0;
+    do {
+        got = ::read(taken[0], &byte, 1);
+    } while (got < 0 && errno == EINTR);
+    ::close(taken[0]);
+    if (got == 1) {
+        return 0;
+    }
+    int status = 0;
+    pid_t waited = 0;
+    do {
+        waited = ::waitpid(child, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    return waited == child && WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,23 +250,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    quenta::linux_platform::PosixFileSystem fileSystem;
-    quenta::linux_platform::SystemClock clock;
-    quenta::linux_platform::RandomUuidSource uuids;
-    quenta::linux_platform::ConsoleAlerts alerts(stderr);
-    quenta::ActivityLog log(fileSystem, clock, std::string(quenta::QuentaCreator::kLogFileName));
-
-    std::unique_ptr<quenta::Workspace> workspace;
-    if (hasDisplay()) {
-        workspace = std::make_unique<quenta::linux_platform::GioWorkspace>();
-    } else {
-        workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
+    if (!hasDisplay()) {
+        return runHeadless(arguments.urls);
     }
-
-    quenta::linux_platform::PasteboardStore pasteboard;
-    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard});
-    for (const auto& url : arguments.urls) {
-        creator.handle(url);
+    if (arguments.urls.empty()) {
+        return runDesktop(arguments.urls, -1);
     }
-    return alerts.shownCount() > 0 ? 1 : 0;
+    return runDesktopDetached(arguments.urls);
 }

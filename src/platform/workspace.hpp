@@ -17,6 +17,14 @@ class Workspace {
     // Opens a file with the desktop's handler for it (a ".command" script runs in a new terminal
     // window). False when nothing could be started.
     virtual bool openFile(const std::string& path) = 0;
+
+    // Opens an address: a URL with the desktop's handler for its scheme (a web page in the default
+    // browser), or on Linux an application named by its desktop-entry ID ("name.desktop"). False
+    // when nothing could be started; a workspace that opens no addresses always answers false.
+    virtual bool openURL(const std::string& address) {
+        static_cast<void>(address);
+        return false;
+    }
 };
 
 }  // namespace quenta

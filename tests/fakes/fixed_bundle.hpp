@@ -15,6 +15,13 @@ class FixedBundle : public Bundle {
     [[nodiscard]] std::optional<std::string> shortVersionString() const override {
         return version_;
     }
+    [[nodiscard]] std::optional<std::string> builtInPlugInsPath() const override {
+        return plugInsPath;
+    }
+    [[nodiscard]] std::string bundlePath() const override { return ownPath; }
+
+    std::optional<std::string> plugInsPath;
+    std::string ownPath;
 
   private:
     std::optional<std::string> version_;

@@ -2,6 +2,7 @@
 
 #include "platform/workspace.hpp"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,17 @@ class RecordingWorkspace : public Workspace {
         return openAnswer;
     }
 
+    bool openURL(const std::string& address) override {
+        openedURLs.push_back(address);
+        return refusedURLs.count(address) == 0;
+    }
+
     std::vector<std::vector<std::string>> revealed;
     std::vector<std::string> opened;
     bool openAnswer = true;
+    std::vector<std::string> openedURLs;
+    // Addresses the workspace cannot open; every other one opens.
+    std::set<std::string> refusedURLs;
 };
 
 }  // namespace quenta::testing

@@ -10,6 +10,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 class QuentaAppTest : public ::testing::Test {
@@ -63,6 +64,18 @@ TEST_F(QuentaAppTest, UsageErrorsDoNothingAndHelpAndVersionAnswer) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "quentaapp 0.1.0\n");
     EXPECT_EQ(logText(), "") << "nothing is handled, so nothing is logged";
+}
+
+TEST_F(QuentaAppTest, AHeadlessRunNeverLoadsTheDesktopShell) {
+    // The dynamic loader lists every library it opens; GTK comes only with the shell module.
+    const auto result = runCommand(
+        "env -u DISPLAY -u WAYLAND_DISPLAY LD_DEBUG=libs HOME=" + shellQuote(home.path()) + " " +
+        shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " +
+        shellQuote("quentaapp://folder?path=" + work.path()) + " </dev/null 2>&1");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_THAT(result.out, HasSubstr("calling init"));
+    EXPECT_THAT(result.out, Not(HasSubstr("libgtk")));
+    EXPECT_THAT(result.out, Not(HasSubstr("quentaapp-shell")));
 }
 
 TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataHome) {

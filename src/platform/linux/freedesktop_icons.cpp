@@ -25,7 +25,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 15> kFileTyp
     {"sh", "application-x-shellscript"},
 }};
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kSymbolIcons{{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 12> kSymbolIcons{{
     {"doc.badge.plus", "document-new"},
     {"folder.badge.plus", "folder-new"},
     {"scissors", "edit-cut"},
@@ -35,6 +35,10 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 9> kSymbolIc
     {"terminal", "utilities-terminal"},
     {"arrow.down.circle", "software-update-available"},
     {"arrow.clockwise", "view-refresh"},
+    // The installer window's commands.
+    {"wand.and.stars", "system-software-install"},
+    {"plus.app", "list-add"},
+    {"switch.2", "preferences-system"},
 }};
 
 }  // namespace

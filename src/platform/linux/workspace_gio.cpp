@@ -1,5 +1,6 @@
 #include "platform/linux/workspace_gio.hpp"
 
+#include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 #include <unistd.h>
 
@@ -203,13 +204,9 @@ void launchFinished(GObject*, GAsyncResult* result, gpointer data) {
     wait->done = true;
 }
 
-// The desktop's default handler for the file. The asynchronous launch is awaited: the
-// synchronous one can lose the request of a D-Bus-activated handler when this process ends soon.
-bool openWithDefaultHandler(const std::string& path) {
-    GFile* file = g_file_new_for_path(path.c_str());
-    char* uri = g_file_get_uri(file);
-    g_object_unref(file);
-
+// The desktop's default handler for the URI. The asynchronous launch is awaited: the synchronous
+// one can lose the request of a D-Bus-activated handler when this process ends soon.
+bool openUriWithDefaultHandler(const char* uri) {
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
     LaunchWait wait;
@@ -219,8 +216,28 @@ bool openWithDefaultHandler(const std::string& path) {
     }
     g_main_context_pop_thread_default(context);
     g_main_context_unref(context);
-    g_free(uri);
     return wait.launched;
+}
+
+bool openWithDefaultHandler(const std::string& path) {
+    GFile* file = g_file_new_for_path(path.c_str());
+    char* uri = g_file_get_uri(file);
+    g_object_unref(file);
+    const bool launched = openUriWithDefaultHandler(uri);
+    g_free(uri);
+    return launched;
+}
+
+bool launchDesktopEntry(const std::string& id) {
+    GDesktopAppInfo* application = g_desktop_app_info_new(id.c_str());
+    if (application == nullptr) {
+        return false;
+    }
+    GError* error = nullptr;
+    const gboolean launched = g_app_info_launch(G_APP_INFO(application), nullptr, nullptr, &error);
+    g_clear_error(&error);
+    g_object_unref(application);
+    return launched != FALSE;
 }
 
 }  // namespace
@@ -230,6 +247,21 @@ bool GioWorkspace::openFile(const std::string& path) {
         return openInTerminal(path);
     }
     return openWithDefaultHandler(path);
+}
+
+bool GioWorkspace::openURL(const std::string& address) {
+    if (address.empty()) {
+        return false;
+    }
+    if (endsWith(address, ".desktop") && address.find_first_of("/:") == std::string::npos) {
+        return launchDesktopEntry(address);
+    }
+    char* scheme = g_uri_parse_scheme(address.c_str());
+    if (scheme == nullptr) {
+        return false;
+    }
+    g_free(scheme);
+    return openUriWithDefaultHandler(address.c_str());
 }
 
 }  // namespace quenta::linux_platform

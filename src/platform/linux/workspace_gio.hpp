@@ -13,6 +13,9 @@ class GioWorkspace : public Workspace {
   public:
     void revealItems(const std::vector<std::string>& paths) override;
     bool openFile(const std::string& path) override;
+    // A URL goes to the default handler of its scheme; "name.desktop" (no scheme, no folder)
+    // starts the installed application of that desktop-entry ID.
+    bool openURL(const std::string& address) override;
 };
 
 }  // namespace quenta::linux_platform

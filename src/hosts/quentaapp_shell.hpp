@@ -1,0 +1,28 @@
+#pragma once
+
+// The boundary between the quentaapp executable and its desktop shell module. The executable
+// loads the module (and with it GTK) only when a display is present, and calls its entry point.
+
+#include <string>
+#include <vector>
+
+namespace quenta {
+
+struct ShellLaunch {
+    // The request URLs of the command line, in order, exactly as given.
+    std::vector<std::string> urls;
+    // Where the executable's build placed the plug-ins and the desktop entry.
+    std::string plugInsPath;
+    std::string desktopEntriesPath;
+    // A descriptor to write one byte to, and close, once this process has taken the URLs as the
+    // resident instance; -1 when no one waits for that. A process that hands its URLs to another
+    // instance writes nothing and simply exits.
+    int takenDescriptor = -1;
+};
+
+// The module's entry point: runs the application (resident, or handing over to the resident
+// instance) and returns the process's exit status.
+using ShellMain = int (*)(const ShellLaunch& launch);
+inline constexpr const char* kShellMainSymbol = "quenta_shell_main";
+
+}  // namespace quenta

@@ -1,0 +1,157 @@
+// The desktop shell of quentaapp, a module loaded only when a display is present: a
+// Gtk::Application with one instance per user over D-Bus. The first process stays resident and
+// never quits by itself; later starts hand their command line to it and exit. URLs arrive as the
+// raw command-line strings, so each reaches the request handler byte for byte.
+#include "app/app_delegate.hpp"
+#include "app/content_view.hpp"
+#include "hosts/quentaapp_shell.hpp"
+#include "platform/linux/app_bundle.hpp"
+#include "platform/linux/defaults_json_file.hpp"
+#include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/freedesktop_icons.hpp"
+#include "platform/linux/gtk/gtk_alerts.hpp"
+#include "platform/linux/gtk/gtk_app_shell.hpp"
+#include "platform/linux/gtk/gtk_installer_window.hpp"
+#include "platform/linux/http_client_curl.hpp"
+#include "platform/linux/main_queue_glib.hpp"
+#include "platform/linux/pasteboard_store.hpp"
+#include "platform/linux/process_runner_posix.hpp"
+#include "platform/linux/random_uuid_source.hpp"
+#include "platform/linux/system_clock.hpp"
+#include "platform/linux/workspace_gio.hpp"
+#include "requests/quenta_creator.hpp"
+#include "shared/activity_log.hpp"
+#include "shared/update_checker.hpp"
+
+#include <gtkmm/application.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quenta {
+namespace {
+
+using namespace linux_platform;
+
+// Everything the resident instance runs on, built at start-up of the primary process only.
+struct Desktop {
+    Desktop(Gtk::Application& application, const ShellLaunch& launch)
+        : alerts(application),
+          log(files, clock, std::string(QuentaCreator::kLogFileName)),
+          creator({files, alerts, workspace, uuids, log, pasteboard}),
+          defaults(DefaultsJsonFile::pathForDomain("QuentaApp")),
+          http(mainQueue),
+          bundle(launch.plugInsPath, launch.desktopEntriesPath),
+          updates(defaults, http, mainQueue, clock, bundle),
+          shell(application) {
+        delegate = std::make_shared<AppDelegate>(
+            mainQueue, shell,
+            [this, &application]() -> std::unique_ptr<AppWindow> {
+                auto view = std::make_unique<ContentView>(
+                    ContentViewPorts{processes, files, workspace, alerts, bundle, mainQueue, shell,
+                                     updates},
+                    platformInstallerTable());
+                return std::make_unique<GtkInstallerWindow>(application, std::move(view), icons);
+            },
+            [this](std::string_view url) { creator.handle(url); });
+    }
+
+    PosixFileSystem files;
+    SystemClock clock;
+    RandomUuidSource uuids;
+    GtkAlerts alerts;
+    ActivityLog log;
+    GioWorkspace workspace;
+    PasteboardStore pasteboard;
+    QuentaCreator creator;
+    MainQueueGlib mainQueue;
+    DefaultsJsonFile defaults;
+    HttpClientCurl http;
+    AppBundle bundle;
+    UpdateChecker updates;
+    PosixProcessRunner processes;
+    GtkAppShell shell;
+    FreedesktopIcons icons;
+    std::shared_ptr<AppDelegate> delegate;
+};
+
+// The process entry of the application: the application object, its delegate, its event loop.
+class QuentaAppMain {
+  public:
+    static int main(const ShellLaunch& launch) {
+        auto application = Gtk::Application::create("com.local.QuentaApp",
+                                                    Gio::Application::Flags::HANDLES_COMMAND_LINE);
+        int takenDescriptor = launch.takenDescriptor;
+
+        application->signal_startup().connect([&] {
+            desktop() = std::make_unique<Desktop>(*application, launch);
+            // The application keeps running with no window shown, and closing the installer
+            // window only hides it.
+            application->hold();
+            desktop()->delegate->applicationDidFinishLaunching();
+        });
+
+        application->signal_command_line().connect(
+            [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) -> int {
+                int argc = 0;
+                char** argv = commandLine->get_arguments(argc);
+                std::vector<std::string> urls;
+                for (int i = 1; i < argc; ++i) {
+                    urls.emplace_back(argv[i]);
+                }
+                g_strfreev(argv);
+                Desktop& running = *desktop();
+                if (!urls.empty()) {
+                    // Handled from the main queue, so the process that delivered them is
+                    // answered at once rather than after the requests and their alerts.
+                    running.mainQueue.async(
+                        [weak = std::weak_ptr<AppDelegate>(running.delegate), urls] {
+                            if (const auto delegate = weak.lock()) {
+                                delegate->applicationOpen(urls);
+                            }
+                        });
+                } else if (commandLine->is_remote()) {
+                    bool visible = false;
+                    for (Gtk::Window* window : application->get_windows()) {
+                        visible = visible || window->get_visible();
+                    }
+                    static_cast<void>(running.delegate->applicationShouldHandleReopen(visible));
+                }
+                if (takenDescriptor >= 0) {
+                    const char taken = '1';
+                    static_cast<void>(::write(takenDescriptor, &taken, 1));
+                    ::close(takenDescriptor);
+                    takenDescriptor = -1;
+                }
+                return 0;
+            },
+            false);
+
+        std::vector<std::string> words{"quentaapp"};
+        words.insert(words.end(), launch.urls.begin(), launch.urls.end());
+        std::vector<char*> argv;
+        for (auto& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        const int status = application->run(static_cast<int>(words.size()), argv.data());
+        desktop().reset();
+        return status;
+    }
+
+  private:
+    // The one desktop (and so the one AppDelegate) of the process.
+    static std::unique_ptr<Desktop>& desktop() {
+        static std::unique_ptr<Desktop> instance;
+        return instance;
+    }
+};
+
+}  // namespace
+}  // namespace quenta
+
+extern "C" int quenta_shell_main(const quenta::ShellLaunch& launch) {
+    return quenta::QuentaAppMain::main(launch);
+}

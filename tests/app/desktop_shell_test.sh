@@ -1,0 +1,146 @@
+#!/bin/bash
+# The resident desktop instance of quentaapp for real: Xvfb on a free display, a private session
+# bus (dbus-run-session), private HOME and XDG folders, xdotool to find and dismiss windows and
+# screenshots saved under the build folder. Exits 77 (skipped) when a tool is missing.
+#   desktop_shell_test.sh QUENTAAPP SCREENSHOT_DIR
+set -u
+
+if [ "${1:-}" = --inside ]; then
+  shift
+  app="$1" shots="$2" work="$3"
+  failures=0
+  pids=()
+  fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+  # poll SECONDS COMMAND...: runs the command every 0.1 s until it succeeds or time runs out.
+  poll() {
+    local tries=$(($1 * 10))
+    shift
+    while [ "$tries" -gt 0 ]; do
+      "$@" >/dev/null 2>&1 && return 0
+      sleep 0.1
+      tries=$((tries - 1))
+    done
+    return 1
+  }
+  visible_window() { xdotool search --onlyvisible --name '^访达右键Lumvik$' 2>/dev/null | head -1; }
+  has_visible_window() { [ -n "$(visible_window)" ]; }
+  no_visible_window() { [ -z "$(visible_window)" ]; }
+  resident_pid() {
+    gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+      --method org.freedesktop.DBus.GetConnectionUnixProcessID com.local.QuentaApp 2>/dev/null |
+      sed -n 's/^(uint32 \([0-9]*\),)$/\1/p'
+  }
+  no_resident() { [ -z "$(resident_pid)" ]; }
+  # launch ARGS...: a later start, bounded so that a hang fails instead of blocking the test.
+  launch() { timeout 10 "$app" "$@" </dev/null >>"$work/launch.out" 2>&1; }
+  stop_resident() {
+    local pid
+    pid="$(resident_pid)"
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null
+    poll 10 no_resident || fail "the resident instance did not end"
+  }
+
+  mkdir -p "$work/files"
+  # 1. Started by the person: the installer window comes up.
+  "$app" </dev/null >"$work/resident.out" 2>&1 &
+  pids+=($!)
+  if poll 10 has_visible_window; then
+    window="$(visible_window)"
+    geometry="$(xwininfo -id "$window")"
+    width="$(echo "$geometry" | sed -n 's/^ *Width: //p')"
+    height="$(echo "$geometry" | sed -n 's/^ *Height: //p')"
+    [ "$width" = 600 ] || fail "the installer window is $width wide, not 600"
+    [ "$height" -ge 292 ] || fail "the installer window is $height high, less than 292"
+    [ "$(xdotool getwindowname "$window")" = 访达右键Lumvik ] || fail "the window's title"
+    sleep 0.5  # the update row settles (the check fails at once without a network)
+    import -window "$window" "$shots/installer-window.png" || fail "no screenshot"
+    echo "installer window ${width}x${height}, screenshot $shots/installer-window.png"
+  else
+    fail "no installer window within 10 s"
+  fi
+
+  # 2. A later start with a request hands it over and exits; the resident creates the file and
+  # orders the window out.
+  if launch "quentaapp://create?type=markdown&path=$work/files"; then
+    poll 5 test -f "$work/files/新建Markdown.md" || fail "the handed-over request made no file"
+    poll 5 no_visible_window || fail "the window stayed after a request"
+  else
+    fail "the second start did not hand over its request (status $?)"
+  fi
+  kill -0 "${pids[0]}" 2>/dev/null || fail "the resident instance ended"
+
+  # 3. An invalid request shows a dialog that holds back the next request until dismissed.
+  launch "quentaapp://bogus?path=/tmp" || fail "the invalid request was not taken"
+  if poll 10 has_visible_window; then
+    dialog="$(visible_window)"
+    launch "quentaapp://folder?path=$work/files" || fail "the next request was not taken"
+    sleep 1
+    [ -e "$work/files/新建文件夹" ] && fail "the next request ran while the dialog was up"
+    import -window "$dialog" "$shots/alert-dialog.png"
+    xdotool windowfocus --sync "$dialog" key Return
+    poll 5 test -d "$work/files/新建文件夹" || fail "the held request did not run after the dialog"
+    poll 5 no_visible_window || fail "the dialog stayed"
+  else
+    fail "no dialog for an invalid request"
+  fi
+
+  # 4. A start without URLs while running shows the same window again.
+  launch || fail "the reopen start failed"
+  poll 10 has_visible_window || fail "a reopen showed no window"
+  stop_resident
+
+  # 5. A first start with a request returns once the request is taken; the instance it leaves
+  # resident shows no window.
+  if launch "quentaapp://create?type=plainText&path=$work/files"; then
+    poll 5 test -f "$work/files/新建文本文档.txt" || fail "the first start's request made no file"
+    [ -n "$(resident_pid)" ] || fail "no resident instance after a first start with a request"
+    sleep 0.6
+    no_visible_window || fail "a start with a request showed the installer window"
+  else
+    fail "a first start with a request did not return (status $?)"
+  fi
+  stop_resident
+
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  [ "$failures" -eq 0 ] && echo "all desktop checks passed"
+  exit $((failures > 0 ? 1 : 0))
+fi
+
+app="$1" shots="$2"
+for tool in Xvfb dbus-run-session xdotool xwininfo import gdbus timeout; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+mkdir -p "$shots"
+work="$(mktemp -d)"
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display and writes its number.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+if [ ! -s "$work/display" ]; then
+  echo "SKIP: Xvfb did not start: $(tail -1 "$work/xvfb.log")"
+  exit 77
+fi
+
+mkdir -p "$work/home/.config" "$work/home/.local/state" "$work/home/.local/share" "$work/runtime"
+chmod 700 "$work/runtime"
+env -i PATH="$PATH" LANG=C.UTF-8 DISPLAY=":$(cat "$work/display")" HOME="$work/home" \
+  XDG_CONFIG_HOME="$work/home/.config" XDG_STATE_HOME="$work/home/.local/state" \
+  XDG_DATA_HOME="$work/home/.local/share" XDG_RUNTIME_DIR="$work/runtime" \
+  GDK_BACKEND=x11 GSK_RENDERER=cairo NO_AT_BRIDGE=1 GTK_A11Y=none \
+  timeout 120 dbus-run-session -- bash "$0" --inside "$app" "$shots" "$work" 2>"$work/session.err"
+status=$?
+[ "$status" -ne 0 ] && tail -20 "$work/session.err"
+exit "$status"
