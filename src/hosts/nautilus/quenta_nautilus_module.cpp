@@ -99,35 +99,45 @@ void activate(NautilusMenuItem*, gpointer data) {
 }
 
 // Names must be unique within the module's items and valid action names: letters, digits and '-'.
-std::string itemName(const quenta::MenuItem& item, int& unnamed) {
-    if (!item.action.empty()) {
-        return "QuentaExtension-" + item.action;
+// An item with an action is named after it; headers and submenu holders are numbered.
+struct ItemNames {
+    int headers = 0;
+    int submenus = 0;
+
+    std::string nameFor(const quenta::MenuItem& item) {
+        if (!item.action.empty()) {
+            return "QuentaExtension-" + item.action;
+        }
+        if (item.kind == quenta::MenuItem::Kind::header) {
+            return "QuentaExtension-header" + std::to_string(++headers);
+        }
+        return "QuentaExtension-submenu" + std::to_string(++submenus);
     }
-    return "QuentaExtension-item" + std::to_string(unnamed++);
-}
+};
 
 NautilusMenuItem* renderItem(const quenta::MenuItem& item,
                              const std::shared_ptr<const lp::NautilusSituation>& situation,
-                             int& unnamed);
+                             ItemNames& names);
 
 // The items of one menu level in the model's order. Nautilus's menus have no separators: the
 // disabled group headers mark where a group begins.
 GList* renderItems(const std::vector<quenta::MenuItem>& items,
-                   const std::shared_ptr<const lp::NautilusSituation>& situation, int& unnamed) {
+                   const std::shared_ptr<const lp::NautilusSituation>& situation,
+                   ItemNames& names) {
     GList* rendered = nullptr;
     for (const auto& item : items) {
         if (item.kind == quenta::MenuItem::Kind::separator) {
             continue;
         }
-        rendered = g_list_prepend(rendered, renderItem(item, situation, unnamed));
+        rendered = g_list_prepend(rendered, renderItem(item, situation, names));
     }
     return g_list_reverse(rendered);
 }
 
 NautilusMenuItem* renderItem(const quenta::MenuItem& item,
                              const std::shared_ptr<const lp::NautilusSituation>& situation,
-                             int& unnamed) {
-    const std::string name = itemName(item, unnamed);
+                             ItemNames& names) {
+    const std::string name = names.nameFor(item);
     const char* icon =
         item.image && !item.image->iconName.empty() ? item.image->iconName.c_str() : nullptr;
     NautilusMenuItem* rendered =
@@ -135,7 +145,7 @@ NautilusMenuItem* renderItem(const quenta::MenuItem& item,
     g_object_set(rendered, "sensitive", item.isEnabled() ? TRUE : FALSE, nullptr);
     if (!item.submenu.empty()) {
         NautilusMenu* submenu = nautilus_menu_new();
-        GList* children = renderItems(item.submenu, situation, unnamed);
+        GList* children = renderItems(item.submenu, situation, names);
         for (GList* node = children; node != nullptr; node = node->next) {
             nautilus_menu_append_item(submenu, static_cast<NautilusMenuItem*>(node->data));
         }
@@ -158,8 +168,8 @@ GList* menuFor(lp::NautilusSituation reported) {
     auto situation = std::make_shared<const lp::NautilusSituation>(std::move(reported));
     extension->controller.answer(situation);
     const quenta::Menu menu = extension->finder.menu();
-    int unnamed = 0;
-    return renderItems(menu.items, situation, unnamed);
+    ItemNames names;
+    return renderItems(menu.items, situation, names);
 }
 
 // Nautilus also asks with an empty selection; that menu is never shown, the background's is.
