@@ -11,6 +11,7 @@
 #include <nautilus-extension.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -24,32 +25,32 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 constexpr const char* kBackgroundMenu =
-    "新建空白文件夹  -> QuentaExtension-createFolder\n"
+    "新建空白文件夹  -> QuentaExtension-background-createFolder\n"
     "Lumvik\n"
-    "  文本文档  -> QuentaExtension-header1 (disabled)\n"
-    "  文本文档 (.txt)  -> QuentaExtension-createPlainText\n"
-    "  富文本 (.rtf)  -> QuentaExtension-createRichText\n"
-    "  Markdown (.md)  -> QuentaExtension-createMarkdown\n"
-    "  办公文档  -> QuentaExtension-header2 (disabled)\n"
-    "  Word 文档 (.docx)  -> QuentaExtension-createWord\n"
-    "  PDF 文档 (.pdf)  -> QuentaExtension-createPDF\n"
-    "  PowerPoint 演示文稿 (.pptx)  -> QuentaExtension-createPowerPoint\n"
-    "  Excel 表格 (.xlsx)  -> QuentaExtension-createExcel\n"
-    "  数据文件  -> QuentaExtension-header3 (disabled)\n"
-    "  CSV 表格 (.csv)  -> QuentaExtension-createCSV\n"
-    "  JSON (.json)  -> QuentaExtension-createJSON\n"
-    "  编程开发  -> QuentaExtension-header4 (disabled)\n"
-    "  HTML (.html)  -> QuentaExtension-createHTML\n"
-    "  CSS (.css)  -> QuentaExtension-createCSS\n"
-    "  JavaScript (.js)  -> QuentaExtension-createJavaScript\n"
-    "  Python (.py)  -> QuentaExtension-createPython\n"
-    "  Swift (.swift)  -> QuentaExtension-createSwift\n"
-    "  Shell 脚本 (.sh)  -> QuentaExtension-createShell\n"
-    "剪切  -> QuentaExtension-cutItems (disabled)\n"
-    "粘贴到此处  -> QuentaExtension-pasteCutItems (disabled)\n"
-    "移到废纸篓  -> QuentaExtension-trashItems (disabled)\n"
-    "拷贝路径  -> QuentaExtension-copyPath\n"
-    "打开终端  -> QuentaExtension-openTerminal\n";
+    "  文本文档  -> QuentaExtension-background-header1 (disabled)\n"
+    "  文本文档 (.txt)  -> QuentaExtension-background-createPlainText\n"
+    "  富文本 (.rtf)  -> QuentaExtension-background-createRichText\n"
+    "  Markdown (.md)  -> QuentaExtension-background-createMarkdown\n"
+    "  办公文档  -> QuentaExtension-background-header2 (disabled)\n"
+    "  Word 文档 (.docx)  -> QuentaExtension-background-createWord\n"
+    "  PDF 文档 (.pdf)  -> QuentaExtension-background-createPDF\n"
+    "  PowerPoint 演示文稿 (.pptx)  -> QuentaExtension-background-createPowerPoint\n"
+    "  Excel 表格 (.xlsx)  -> QuentaExtension-background-createExcel\n"
+    "  数据文件  -> QuentaExtension-background-header3 (disabled)\n"
+    "  CSV 表格 (.csv)  -> QuentaExtension-background-createCSV\n"
+    "  JSON (.json)  -> QuentaExtension-background-createJSON\n"
+    "  编程开发  -> QuentaExtension-background-header4 (disabled)\n"
+    "  HTML (.html)  -> QuentaExtension-background-createHTML\n"
+    "  CSS (.css)  -> QuentaExtension-background-createCSS\n"
+    "  JavaScript (.js)  -> QuentaExtension-background-createJavaScript\n"
+    "  Python (.py)  -> QuentaExtension-background-createPython\n"
+    "  Swift (.swift)  -> QuentaExtension-background-createSwift\n"
+    "  Shell 脚本 (.sh)  -> QuentaExtension-background-createShell\n"
+    "剪切  -> QuentaExtension-background-cutItems (disabled)\n"
+    "粘贴到此处  -> QuentaExtension-background-pasteCutItems (disabled)\n"
+    "移到废纸篓  -> QuentaExtension-background-trashItems (disabled)\n"
+    "拷贝路径  -> QuentaExtension-background-copyPath\n"
+    "打开终端  -> QuentaExtension-background-openTerminal\n";
 
 // Owns a list of items and frees it at the end of the scope.
 struct Items {
@@ -59,8 +60,10 @@ struct Items {
     Items(const Items&) = delete;
     Items& operator=(const Items&) = delete;
     [[nodiscard]] std::string text() const { return describeItems(list); }
+    // Activates the item with that selector, of whichever menu the list is.
     bool activate(const std::string& selector) const {
-        return activateItem(list, "QuentaExtension-" + selector);
+        return activateItem(list, "QuentaExtension-background-" + selector) ||
+               activateItem(list, "QuentaExtension-selection-" + selector);
     }
 };
 
@@ -141,6 +144,16 @@ TEST_F(NautilusModuleTest, ListsOneMenuProviderAndRendersTheBackgroundMenu) {
     EXPECT_EQ(items.text(), kBackgroundMenu);
     // Nautilus asks with an empty selection too; that menu is never shown.
     EXPECT_EQ(host->fileItems({}), nullptr);
+
+    // A folder view keeps one action per item name for both of its menus: no name may be shared.
+    runCommand("touch " + shellQuote(work / "f"));
+    File file(work / "f", false);
+    const Items selection(host->fileItems({file.info}));
+    const auto background = itemNames(items.list);
+    EXPECT_EQ(background.size(), 26U);
+    for (const auto& name : itemNames(selection.list)) {
+        EXPECT_EQ(std::count(background.begin(), background.end(), name), 0) << name;
+    }
     EXPECT_EQ(log(), "");  // building menus logs nothing
 }
 
@@ -148,8 +161,8 @@ TEST_F(NautilusModuleTest, SelectionEnablesCutAndTrashAndTargetsTheFolderThatHol
     runCommand("touch " + shellQuote(work / "note.txt"));
     File file(work / "note.txt", false);
     const Items items(host->fileItems({file.info}));
-    EXPECT_THAT(items.text(), HasSubstr("剪切  -> QuentaExtension-cutItems\n"));
-    EXPECT_THAT(items.text(), HasSubstr("移到废纸篓  -> QuentaExtension-trashItems\n"));
+    EXPECT_THAT(items.text(), HasSubstr("剪切  -> QuentaExtension-selection-cutItems\n"));
+    EXPECT_THAT(items.text(), HasSubstr("移到废纸篓  -> QuentaExtension-selection-trashItems\n"));
 
     ASSERT_TRUE(items.activate("createMarkdown"));
     waitForRequests();
@@ -195,7 +208,8 @@ TEST_F(NautilusModuleTest, NonLocalLocationsCountAsAbsent) {
     File local(work / "b", false);
     runCommand("touch " + shellQuote(work / "b"));
     const Items onlyRemote(host->fileItems({remoteFile.info}));
-    EXPECT_THAT(onlyRemote.text(), HasSubstr("剪切  -> QuentaExtension-cutItems (disabled)\n"));
+    EXPECT_THAT(onlyRemote.text(),
+                HasSubstr("剪切  -> QuentaExtension-selection-cutItems (disabled)\n"));
     ASSERT_TRUE(onlyRemote.activate("createFolder"));
     waitForRequests();
     EXPECT_THAT(log(), HasSubstr("] targetedURL=nil, selected=Optional([])\n"));
@@ -237,7 +251,8 @@ TEST_F(NautilusModuleTest, CutThenPasteFromTheNextMenuAndCopyPathEndsTheCut) {
     EXPECT_EQ(store.stringForType("public.utf8-plain-text"), cutText);
 
     const Items destination(host->backgroundItems(to.info));
-    EXPECT_THAT(destination.text(), HasSubstr("粘贴到此处  -> QuentaExtension-pasteCutItems\n"));
+    EXPECT_THAT(destination.text(),
+                HasSubstr("粘贴到此处  -> QuentaExtension-background-pasteCutItems\n"));
     ASSERT_TRUE(destination.activate("pasteCutItems"));
     waitForRequests();
     EXPECT_EQ(runCommand("ls " + shellQuote(work / "to")).out, "one\ntwo\n");
@@ -249,7 +264,7 @@ TEST_F(NautilusModuleTest, CutThenPasteFromTheNextMenuAndCopyPathEndsTheCut) {
     EXPECT_EQ(store.stringForType("public.utf8-plain-text"), work / "to/one");
     const Items after(host->backgroundItems(to.info));
     EXPECT_THAT(after.text(),
-                HasSubstr("粘贴到此处  -> QuentaExtension-pasteCutItems (disabled)\n"));
+                HasSubstr("粘贴到此处  -> QuentaExtension-background-pasteCutItems (disabled)\n"));
 }
 
 TEST_F(NautilusModuleTest, ACachedNewerReleaseAddsTheUpdateItemLast) {
@@ -260,8 +275,8 @@ TEST_F(NautilusModuleTest, ACachedNewerReleaseAddsTheUpdateItemLast) {
     File folder(work.path(), true);
     const Items items(host->backgroundItems(folder.info));
     EXPECT_THAT(items.text(),
-                HasSubstr("打开终端  -> QuentaExtension-openTerminal\n"
-                          "有新版本 v99.0 可用  -> QuentaExtension-openUpdatePage\n"));
+                HasSubstr("打开终端  -> QuentaExtension-background-openTerminal\n"
+                          "有新版本 v99.0 可用  -> QuentaExtension-background-openUpdatePage\n"));
     (void)defaults.remove("UpdateLatestVersion");
     (void)defaults.remove("UpdateLatestPageURL");
     const Items without(host->backgroundItems(folder.info));

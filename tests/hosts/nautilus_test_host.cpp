@@ -359,6 +359,24 @@ std::string describeItems(GList* items) {
     return text;
 }
 
+std::vector<std::string> itemNames(GList* items) {
+    std::vector<std::string> names;
+    for (GList* node = items; node != nullptr; node = node->next) {
+        names.push_back(stringProperty(G_OBJECT(node->data), "name"));
+        NautilusMenu* submenu = nullptr;
+        g_object_get(node->data, "menu", &submenu, nullptr);
+        if (submenu != nullptr) {
+            GList* children = nautilus_menu_get_items(submenu);
+            for (auto& child : itemNames(children)) {
+                names.push_back(std::move(child));
+            }
+            nautilus_menu_item_list_free(children);
+            g_object_unref(submenu);
+        }
+    }
+    return names;
+}
+
 NautilusMenuItem* findItem(GList* items, const std::string& name) {
     for (GList* node = items; node != nullptr; node = node->next) {
         auto* item = static_cast<NautilusMenuItem*>(node->data);

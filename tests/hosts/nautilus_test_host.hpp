@@ -47,6 +47,8 @@ void unrefFileInfo(NautilusFileInfo* info);
 // The items as an indented tree, one line each: two blanks per submenu level, the label,
 // " (disabled)" for an insensitive item, "  -> " and the name for an item without a submenu.
 [[nodiscard]] std::string describeItems(GList* items);
+// The names of all the items of the tree, depth first.
+[[nodiscard]] std::vector<std::string> itemNames(GList* items);
 // The item with that name anywhere in the tree, or null.
 [[nodiscard]] NautilusMenuItem* findItem(GList* items, const std::string& name);
 // Activates the named item as Nautilus does when the user picks it; false when there is none.

@@ -3,7 +3,8 @@
 # holding the module over Nautilus's extension folder, a private PID namespace makes sure nothing
 # outlives the run, dbus-run-session gives Nautilus its own session bus, and xdotool plays the user:
 # right-click the background of a folder, open the "Lumvik" submenu, pick "Markdown (.md)". The
-# file must appear in that folder. Screenshots of every step are saved in OUTPUT_DIR.
+# file must appear in that folder. Before that, the selection menu of a file: "剪切" is enabled there
+# and cuts that file. Screenshots of every step are saved in OUTPUT_DIR.
 #
 # Usage: nautilus_xvfb_test.sh MODULE OUTPUT_DIR [--sanitized]
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, a tool missing, no namespaces, or a
@@ -53,7 +54,7 @@ work="$QUENTA_XVFB_WORK"
 output="$QUENTA_XVFB_OUTPUT"
 home="$work/home"
 folder="$home/Folder"
-mkdir -p "$folder" "$home/Desktop" "$home/.local/state" "$home/.config/QuentaFinderExtension" \
+mkdir -p "$folder/Sub" "$home/Desktop" "$home/.local/state" "$home/.config/QuentaFinderExtension" \
   "$work/runtime"
 chmod 700 "$work/runtime"
 touch "$folder/existing.txt"
@@ -106,25 +107,36 @@ trap 'kill "$nautilus" 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true' EX
 wait_for 30 more_windows_than 0 || fail "no Nautilus window within 30 s"
 sleep 2  # let the view lay out its items
 shot 1-window
-before="$(windows)"
 
-# Nautilus's window sits at 0,0 (no window manager), 890x550: (600,150) is background. The
-# offsets below follow GNOME Files 43's background menu (four items of its own, then the module's)
-# and its popover rows of 32 pixels.
-xdotool mousemove 600 150 click 3
-wait_for 10 more_windows_than "$before" || fail "no context menu after the right-click"
-sleep 0.5
-shot 2-menu
-xdotool mousemove 650 359 click 1  # "Lumvik", the module's second item
+# Nautilus's window sits at 0,0 (no window manager), 890x550, folders first: Sub, existing.txt.
+# The offsets below follow GNOME Files 43's menus and their popover rows of 32 pixels.
+log="$home/.local/state/QuentaFinderExtension.log"
+open_menu() {  # open_menu X Y SHOT: right-click there and wait for the popover
+  before="$(windows)"
+  xdotool mousemove "$1" "$2" click 3
+  wait_for 10 more_windows_than "$before" || fail "no context menu after the right-click at $1,$2"
+  sleep 0.5
+  shot "$3"
+}
+
+# The selection menu of existing.txt: its own nine items, then the module's; "剪切" is the third.
+open_menu 489 125 2-selection-menu
+xdotool mousemove 534 539 click 1
+wait_for 10 grep -qF "cut paths: [\"$folder/existing.txt\"]" "$log" ||
+  fail "剪切 in the selection menu did not cut existing.txt"
+
+# The background menu: four items of Nautilus's own, then the module's; "Lumvik" is the second.
+open_menu 600 150 3-background-menu
+xdotool mousemove 650 359 click 1
 sleep 1
-shot 3-submenu
+shot 4-submenu
 xdotool mousemove 670 300 click 1  # "Markdown (.md)", the submenu's third file kind
 wait_for 15 test -f "$folder/新建Markdown.md" || fail "新建Markdown.md did not appear in $folder"
 [ "$(cat "$folder/新建Markdown.md")" = "# Untitled" ] || fail "新建Markdown.md has the wrong contents"
-wait_for 10 grep -q "main app open request sent" "$home/.local/state/QuentaFinderExtension.log" ||
+wait_for 10 grep -q "main app open request sent" "$log" ||
   fail "the extension did not log that quentaapp took the request"
 sleep 1
-shot 4-created
+shot 5-created
 ls -A "$folder" >"$output/folder.txt"
-[ "$(ls -A "$folder" | wc -l)" -eq 2 ] || fail "the folder holds other items than expected"
-echo "ok: 新建Markdown.md created from Nautilus's context menu (screenshots in $output)"
+[ "$(ls -A "$folder" | wc -l)" -eq 3 ] || fail "the folder holds other items than expected"
+echo "ok: existing.txt cut from the selection menu, 新建Markdown.md created from the background menu (screenshots in $output)"

@@ -98,20 +98,24 @@ void activate(NautilusMenuItem*, gpointer data) {
     (void)extension->finder.perform(activation->selector);
 }
 
-// Names must be unique within the module's items and valid action names: letters, digits and '-'.
-// An item with an action is named after it; headers and submenu holders are numbered.
+// Names must be valid action names (letters, digits and '-') and unique among all the items
+// Nautilus holds at once: a folder view keeps one action per item name for its background menu
+// and its selection menu together, so the two menus get names of their own ("QuentaExtension-"
+// + the menu + "-" + the selector); otherwise an item of the selection menu would run, and be
+// enabled, as its namesake of the background menu. Headers and submenu holders are numbered.
 struct ItemNames {
+    std::string prefix;
     int headers = 0;
     int submenus = 0;
 
     std::string nameFor(const quenta::MenuItem& item) {
         if (!item.action.empty()) {
-            return "QuentaExtension-" + item.action;
+            return prefix + item.action;
         }
         if (item.kind == quenta::MenuItem::Kind::header) {
-            return "QuentaExtension-header" + std::to_string(++headers);
+            return prefix + "header" + std::to_string(++headers);
         }
-        return "QuentaExtension-submenu" + std::to_string(++submenus);
+        return prefix + "submenu" + std::to_string(++submenus);
     }
 };
 
@@ -161,14 +165,14 @@ NautilusMenuItem* renderItem(const quenta::MenuItem& item,
     return rendered;
 }
 
-GList* menuFor(lp::NautilusSituation reported) {
+GList* menuFor(const char* menuName, lp::NautilusSituation reported) {
     if (extension == nullptr) {
         return nullptr;
     }
     auto situation = std::make_shared<const lp::NautilusSituation>(std::move(reported));
     extension->controller.answer(situation);
     const quenta::Menu menu = extension->finder.menu();
-    ItemNames names;
+    ItemNames names{std::string("QuentaExtension-") + menuName + "-"};
     return renderItems(menu.items, situation, names);
 }
 
@@ -177,11 +181,11 @@ GList* getFileItems(NautilusMenuProvider*, GList* files) {
     if (files == nullptr) {
         return nullptr;
     }
-    return menuFor(lp::NautilusFileController::situationForSelection(files));
+    return menuFor("selection", lp::NautilusFileController::situationForSelection(files));
 }
 
 GList* getBackgroundItems(NautilusMenuProvider*, NautilusFileInfo* currentFolder) {
-    return menuFor(lp::NautilusFileController::situationForFolder(currentFolder));
+    return menuFor("background", lp::NautilusFileController::situationForFolder(currentFolder));
 }
 
 void initializeMenuProvider(gpointer iface, gpointer) {
