@@ -34,14 +34,32 @@ MainAppLauncher::MainAppLauncher(std::string applicationPath)
     : applicationPath_(std::move(applicationPath)) {}
 
 MainAppLauncher::~MainAppLauncher() {
-    std::vector<std::thread> waiters;
+    std::list<std::unique_ptr<Waiter>> waiters;
     {
         const std::lock_guard lock(mutex_);
         waiters.swap(waiters_);
     }
     for (auto& waiter : waiters) {
-        waiter.join();
+        waiter->thread.join();
     }
+}
+
+void MainAppLauncher::addWaiter(std::function<void()> wait) {
+    for (auto it = waiters_.begin(); it != waiters_.end();) {
+        if ((*it)->finished.load()) {
+            (*it)->thread.join();
+            it = waiters_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto waiter = std::make_unique<Waiter>();
+    Waiter* self = waiter.get();
+    waiter->thread = std::thread([self, run = std::move(wait)] {
+        run();
+        self->finished = true;
+    });
+    waiters_.push_back(std::move(waiter));
 }
 
 void MainAppLauncher::openWithMainApplication(const std::string& url, Completion completion) {
@@ -52,7 +70,7 @@ void MainAppLauncher::openWithMainApplication(const std::string& url, Completion
     }
     const std::lock_guard lock(mutex_);
     ++pending_;
-    waiters_.emplace_back([this, child = pid, done = std::move(completion)] {
+    addWaiter([this, child = pid, done = std::move(completion)] {
         int status = 0;
         pid_t waited = 0;
         do {
@@ -79,7 +97,7 @@ void MainAppLauncher::openInBrowser(const std::string& url) {
     const auto [pid, spawnError] = spawn("/usr/bin/xdg-open", url);
     if (spawnError == 0) {
         const std::lock_guard lock(mutex_);
-        waiters_.emplace_back([child = pid] {
+        addWaiter([child = pid] {
             int status = 0;
             while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
             }
