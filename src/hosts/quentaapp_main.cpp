@@ -32,6 +32,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #ifndef QUENTA_VERSION
@@ -131,8 +132,8 @@ void detachStandardStreams() {
 }
 
 // Handles the URLs in this process and returns the exit status: without a display, or when the
-// desktop shell cannot be loaded.
-int runHeadless(const std::vector<std::string>& urls) {
+// desktop shell cannot be loaded or cannot open the display.
+int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
     quenta::linux_platform::PosixFileSystem fileSystem;
     quenta::linux_platform::SystemClock clock;
     quenta::linux_platform::RandomUuidSource uuids;
@@ -140,7 +141,7 @@ int runHeadless(const std::vector<std::string>& urls) {
     quenta::ActivityLog log(fileSystem, clock, std::string(quenta::QuentaCreator::kLogFileName));
 
     std::unique_ptr<quenta::Workspace> workspace;
-    if (hasDisplay()) {
+    if (useDesktop) {
         workspace = std::make_unique<quenta::linux_platform::GioWorkspace>();
     } else {
         workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
@@ -183,14 +184,29 @@ int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
     }
     const quenta::ShellMain shellMain = loadShell();
     if (shellMain == nullptr) {
-        return runHeadless(urls);
+        return runHeadless(urls, true);
     }
+    // Kept to be put back should the shell not get the display: then the alerts and the shown
+    // items of the requests go where the caller reads them, as in any run without a display.
+    const int savedOutput = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    const int savedError = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     if (takenDescriptor >= 0) {
         ::setsid();
         detachStandardStreams();
     }
-    return shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
-                      quenta::linux_platform::desktopEntriesPath(), takenDescriptor});
+    const int status = shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
+                                  quenta::linux_platform::desktopEntriesPath(), takenDescriptor});
+    if (status != quenta::kShellDisplayUnavailable) {
+        return status;
+    }
+    for (const auto& [saved, stream] :
+         {std::pair{savedOutput, STDOUT_FILENO}, std::pair{savedError, STDERR_FILENO}}) {
+        if (saved >= 0) {
+            ::dup2(saved, stream);
+            ::close(saved);
+        }
+    }
+    return runHeadless(urls, false);
 }
 
 // Runs the desktop in a child process and returns once the URLs are taken: as soon as the child
@@ -251,7 +267,7 @@ int main(int argc, char** argv) {
     }
 
     if (!hasDisplay()) {
-        return runHeadless(arguments.urls);
+        return runHeadless(arguments.urls, false);
     }
     if (arguments.urls.empty()) {
         return runDesktop(arguments.urls, -1);

@@ -21,8 +21,10 @@ struct ShellLaunch {
 };
 
 // The module's entry point: runs the application (resident, or handing over to the resident
-// instance) and returns the process's exit status.
+// instance) and returns the process's exit status, or kShellDisplayUnavailable, having done
+// nothing, when the display named by the environment cannot be opened.
 using ShellMain = int (*)(const ShellLaunch& launch);
 inline constexpr const char* kShellMainSymbol = "quenta_shell_main";
+inline constexpr int kShellDisplayUnavailable = -1;
 
 }  // namespace quenta

@@ -23,6 +23,7 @@
 #include "shared/activity_log.hpp"
 #include "shared/update_checker.hpp"
 
+#include <gtk/gtk.h>
 #include <gtkmm/application.h>
 #include <unistd.h>
 
@@ -81,6 +82,11 @@ struct Desktop {
 class QuentaAppMain {
   public:
     static int main(const ShellLaunch& launch) {
+        // A DISPLAY left over from an ended session (or a refused one) must not cost the
+        // requests: the caller handles them without the desktop instead.
+        if (gtk_init_check() == FALSE) {
+            return kShellDisplayUnavailable;
+        }
         auto application = Gtk::Application::create("com.local.QuentaApp",
                                                     Gio::Application::Flags::HANDLES_COMMAND_LINE);
         int takenDescriptor = launch.takenDescriptor;

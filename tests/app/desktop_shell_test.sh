@@ -101,6 +101,19 @@ if [ "${1:-}" = --inside ]; then
   fi
   stop_resident
 
+  # 6. A display that cannot be opened (left over from an ended session) costs no request: it is
+  # handled without the desktop, its alert on standard error.
+  unreachable="DISPLAY=:$(($(echo "$DISPLAY" | tr -dc 0-9) + 37))"
+  if env "$unreachable" timeout 10 "$app" "quentaapp://create?type=nope&path=$work" </dev/null \
+    >"$work/unreachable.out" 2>&1; then
+    fail "an invalid request without a display reported success"
+  fi
+  mkdir -p "$work/elsewhere"
+  env "$unreachable" timeout 10 "$app" "quentaapp://folder?path=$work/elsewhere" </dev/null \
+    >>"$work/unreachable.out" 2>&1 || fail "a request with an unreachable display failed"
+  [ -d "$work/elsewhere/新建文件夹" ] || fail "a request with an unreachable display made nothing"
+  grep -q '新建文件请求无效' "$work/unreachable.out" || fail "no alert text with an unreachable display"
+
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   [ "$failures" -eq 0 ] && echo "all desktop checks passed"
   exit $((failures > 0 ? 1 : 0))
