@@ -19,7 +19,6 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,7 +31,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #ifndef QUENTA_VERSION
@@ -112,25 +110,6 @@ Arguments parseArguments(int argc, char** argv) {
     return arguments;
 }
 
-// Standard output and error that lead into a pipe or socket would keep the reader of the caller
-// waiting for as long as the resident instance lives: those go to /dev/null. A terminal or a file
-// is kept.
-void detachStandardStreams() {
-    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (null < 0) {
-        return;
-    }
-    ::dup2(null, STDIN_FILENO);
-    for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
-        struct stat status {};
-        if (::fstat(stream, &status) == 0 &&
-            (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
-            ::dup2(null, stream);
-        }
-    }
-    ::close(null);
-}
-
 // Handles the URLs in this process and returns the exit status: without a display, or when the
 // desktop shell cannot be loaded or cannot open the display.
 int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
@@ -186,26 +165,13 @@ int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
     if (shellMain == nullptr) {
         return runHeadless(urls, true);
     }
-    // Kept to be put back should the shell not get the display: then the alerts and the shown
-    // items of the requests go where the caller reads them, as in any run without a display.
-    const int savedOutput = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-    const int savedError = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    if (takenDescriptor >= 0) {
-        ::setsid();
-        detachStandardStreams();
-    }
     const int status = shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
                                   quenta::linux_platform::desktopEntriesPath(), takenDescriptor});
     if (status != quenta::kShellDisplayUnavailable) {
         return status;
     }
-    for (const auto& [saved, stream] :
-         {std::pair{savedOutput, STDOUT_FILENO}, std::pair{savedError, STDERR_FILENO}}) {
-        if (saved >= 0) {
-            ::dup2(saved, stream);
-            ::close(saved);
-        }
-    }
+    // The alerts and the shown items go where the caller reads them, as in any run without a
+    // display.
     return runHeadless(urls, false);
 }
 

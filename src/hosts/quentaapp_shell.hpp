@@ -15,8 +15,9 @@ struct ShellLaunch {
     std::string plugInsPath;
     std::string desktopEntriesPath;
     // A descriptor to write one byte to, and close, once this process has taken the URLs as the
-    // resident instance; -1 when no one waits for that. A process that hands its URLs to another
-    // instance writes nothing and simply exits.
+    // resident instance; -1 when no one waits for that. With one, the process was started in the
+    // background for the request: the shell leaves the caller's session and its pipes. A process
+    // that hands its URLs to another instance writes nothing and simply exits.
     int takenDescriptor = -1;
 };
 

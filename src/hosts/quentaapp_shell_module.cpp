@@ -23,8 +23,10 @@
 #include "shared/activity_log.hpp"
 #include "shared/update_checker.hpp"
 
+#include <fcntl.h>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -78,6 +80,25 @@ struct Desktop {
     std::shared_ptr<AppDelegate> delegate;
 };
 
+// Standard output and error that lead into a pipe or socket would keep the reader of the caller
+// waiting for as long as the resident instance lives: those go to /dev/null. A terminal or a file
+// is kept.
+void detachStandardStreams() {
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null < 0) {
+        return;
+    }
+    ::dup2(null, STDIN_FILENO);
+    for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat status {};
+        if (::fstat(stream, &status) == 0 &&
+            (S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode))) {
+            ::dup2(null, stream);
+        }
+    }
+    ::close(null);
+}
+
 // The process entry of the application: the application object, its delegate, its event loop.
 class QuentaAppMain {
   public:
@@ -86,6 +107,11 @@ class QuentaAppMain {
         // requests: the caller handles them without the desktop instead.
         if (gtk_init_check() == FALSE) {
             return kShellDisplayUnavailable;
+        }
+        if (launch.takenDescriptor >= 0) {
+            // Started in the background for a request: leave the caller's session and streams.
+            ::setsid();
+            detachStandardStreams();
         }
         auto application = Gtk::Application::create("com.local.QuentaApp",
                                                     Gio::Application::Flags::HANDLES_COMMAND_LINE);
