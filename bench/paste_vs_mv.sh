@@ -4,6 +4,8 @@
 # medians and their ratio.
 #   bench/paste_vs_mv.sh [RUNS] [FILES]   (defaults 5 and 1000; build the default preset first)
 # The work folder is made under $TMPDIR (default /tmp); both sides move within that filesystem.
+# With DEST_BASE set to a folder on another filesystem (for example /dev/shm), the destination
+# folders are made there and both sides copy each file across and remove the original.
 set -eu
 cd "$(dirname "$0")/.."
 . bench/common.sh
@@ -13,7 +15,8 @@ app="${QUENTAAPP:-build/default/bin/quentaapp}"
 [ -x "$app" ] || { echo "build the default preset first: $app is missing" >&2; exit 1; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/quenta-paste-bench-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+destinations="$(mktemp -d "${DEST_BASE:-$work}/quenta-paste-bench-dst-XXXXXX")"
+trap 'rm -rf "$work" "$destinations"' EXIT
 export HOME="$work/home" XDG_STATE_HOME="$work/home/state" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$XDG_STATE_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
@@ -56,7 +59,7 @@ time_runs() {
   r=0
   while [ "$r" -lt "$runs" ]; do
     src="$work/$1-src-$r"
-    dst="$work/$1-dst-$r"
+    dst="$destinations/$1-dst-$r"
     make_files "$src"
     mkdir "$dst"
     if [ "$1" = app ]; then
