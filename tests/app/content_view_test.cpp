@@ -1,17 +1,6 @@
 // The installer's commands over fakes, with the macOS table's tools (the Linux table maps each
 // step; its own test is at the end): registration, install or repair, settings, restart, close.
-#include "app/content_view.hpp"
-
-#include "fakes/fake_file_system.hpp"
-#include "fakes/fixed_bundle.hpp"
-#include "fakes/fixed_clock.hpp"
-#include "fakes/manual_main_queue.hpp"
-#include "fakes/memory_defaults.hpp"
-#include "fakes/recording_alerts.hpp"
-#include "fakes/recording_app_shell.hpp"
-#include "fakes/recording_process_runner.hpp"
-#include "fakes/recording_workspace.hpp"
-#include "fakes/scripted_http_client.hpp"
+#include "app/content_view_rig.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -48,9 +37,9 @@ constexpr const char* kFirstSettings = "x-apple.systempreferences:com.apple.Exte
 constexpr const char* kSecondSettings =
     "x-apple.systempreferences:com.apple.LoginItems-Settings.extension";
 
-class ContentViewTest : public ::testing::Test {
+class ContentViewTest : public ::testing::Test, protected ContentViewRig {
   protected:
-    ContentViewTest() {
+    ContentViewTest() : ContentViewRig("1.0.0") {
         bundle.plugInsPath = kPlugIns;
         bundle.ownPath = "/Applications/QuentaApp.app";
         files.addDirectory(kPlugIns);
@@ -75,19 +64,6 @@ class ContentViewTest : public ::testing::Test {
         processes.statuses = {{kPluginKit, 0}, {kLsregister, 0}, {"/usr/bin/killall", 0}};
     }
 
-    FakeFileSystem files;
-    FixedClock clock;
-    ManualMainQueue queue{clock};
-    RecordingProcessRunner processes;
-    RecordingWorkspace workspace;
-    RecordingAlerts alerts;
-    RecordingAppShell shell;
-    FixedBundle bundle{std::optional<std::string>("1.0.0")};
-    MemoryDefaults defaults;
-    ScriptedHttpClient http{queue};
-    UpdateChecker updates{defaults, http, queue, clock, bundle};
-    ContentView view{{processes, files, workspace, alerts, bundle, queue, shell, updates},
-                     macosInstallerTable()};
     std::vector<std::string> steps;
 };
 

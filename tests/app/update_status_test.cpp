@@ -2,17 +2,7 @@
 // UpdateChecker over scripted HTTP answers, in-memory defaults and a manual main queue.
 #include "app/update_status.hpp"
 
-#include "app/content_view.hpp"
-#include "fakes/fake_file_system.hpp"
-#include "fakes/fixed_bundle.hpp"
-#include "fakes/fixed_clock.hpp"
-#include "fakes/manual_main_queue.hpp"
-#include "fakes/memory_defaults.hpp"
-#include "fakes/recording_alerts.hpp"
-#include "fakes/recording_app_shell.hpp"
-#include "fakes/recording_process_runner.hpp"
-#include "fakes/recording_workspace.hpp"
-#include "fakes/scripted_http_client.hpp"
+#include "app/content_view_rig.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -67,9 +57,9 @@ TEST(UpdateStatusTransitionTest, TextsAndColours) {
               (UpdateStatusText{"检查失败，请稍后再试", Style::secondary}));
 }
 
-class UpdateRowTest : public ::testing::Test {
+class UpdateRowTest : public ::testing::Test, protected ContentViewRig {
   protected:
-    UpdateRowTest() {
+    UpdateRowTest() : ContentViewRig("1.4.2") {
         view.setOnChange([this] { ++changes; });
     }
     void cacheRelease(const std::string& version, const std::string& page) {
@@ -78,19 +68,6 @@ class UpdateRowTest : public ::testing::Test {
     }
     void networkDown() { http.answer(Error{ErrorKind::transport, "offline"}); }
 
-    FakeFileSystem files;
-    FixedClock clock;
-    ManualMainQueue queue{clock};
-    RecordingProcessRunner processes;
-    RecordingWorkspace workspace;
-    RecordingAlerts alerts;
-    RecordingAppShell shell;
-    FixedBundle bundle{std::optional<std::string>("1.4.2")};
-    MemoryDefaults defaults;
-    ScriptedHttpClient http{queue};
-    UpdateChecker updates{defaults, http, queue, clock, bundle};
-    ContentView view{{processes, files, workspace, alerts, bundle, queue, shell, updates},
-                     macosInstallerTable()};
     int changes = 0;
 };
 
