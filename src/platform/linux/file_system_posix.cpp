@@ -76,21 +76,35 @@ Status PosixFileSystem::createDirectory(const std::string& path) {
     return {};
 }
 
+PosixFileSystem::~PosixFileSystem() {
+    if (appendFd_ >= 0) {
+        ::close(appendFd_);
+    }
+}
+
 Status PosixFileSystem::appendToFile(const std::string& path, std::string_view bytes) {
-    // O_APPEND makes each write land at the end atomically, so lines from several threads or
-    // processes stay whole; the file is created when missing, its folder never.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return errorFromErrno(errno);
+    const std::lock_guard lock(appendMutex_);
+    if (appendFd_ >= 0) {
+        struct stat status {};
+        if (appendPath_ != path || ::fstat(appendFd_, &status) != 0 || status.st_nlink == 0) {
+            ::close(appendFd_);
+            appendFd_ = -1;
+        }
     }
-    const bool written = writeAll(fd, bytes);
-    const int writeErrno = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!written) {
+    if (appendFd_ < 0) {
+        // O_APPEND makes each write land at the end atomically, so lines from several threads or
+        // processes stay whole; the file is created when missing, its folder never.
+        appendFd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (appendFd_ < 0) {
+            return errorFromErrno(errno);
+        }
+        appendPath_ = path;
+    }
+    if (!writeAll(appendFd_, bytes)) {
+        const int writeErrno = errno;
+        ::close(appendFd_);
+        appendFd_ = -1;
         return errorFromErrno(writeErrno);
-    }
-    if (!closed) {
-        return errorFromErrno(errno);
     }
     return {};
 }

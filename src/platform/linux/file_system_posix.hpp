@@ -2,12 +2,20 @@
 
 #include "platform/file_system.hpp"
 
+#include <mutex>
+#include <string>
+
 namespace quenta::linux_platform {
 
 // The file system through POSIX calls. Creation is exclusive (O_EXCL, O_NOFOLLOW): nothing that is
 // already at a path, a symbolic link included, is ever replaced or written through.
 class PosixFileSystem : public FileSystem {
   public:
+    PosixFileSystem() = default;
+    ~PosixFileSystem() override;
+    PosixFileSystem(const PosixFileSystem&) = delete;
+    PosixFileSystem& operator=(const PosixFileSystem&) = delete;
+
     [[nodiscard]] bool itemExists(const std::string& path) const override;
     [[nodiscard]] bool isDirectory(const std::string& path) const override;
     Status writeNewFile(const std::string& path, std::string_view contents) override;
@@ -22,6 +30,15 @@ class PosixFileSystem : public FileSystem {
     [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
     [[nodiscard]] std::string homeDirectory() const override;
     [[nodiscard]] std::string logsDirectory() const override;
+
+  private:
+    // The file appended to last, kept open for the next line: a log gets one line an item of a
+    // large paste or trash. It is opened again when another file is appended to, or when this one
+    // has been removed meanwhile (so a removed log, or its removed folder, is noticed at the next
+    // line). A log renamed away keeps receiving the lines of this process.
+    std::mutex appendMutex_;
+    std::string appendPath_;
+    int appendFd_ = -1;
 };
 
 // Writes all of `bytes` to the descriptor, retrying short writes and interruptions; false with

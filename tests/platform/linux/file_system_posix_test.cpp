@@ -98,6 +98,25 @@ TEST_F(PosixFileSystemTest, AppendsNeverTruncateAndKeepLinesWholeAcrossThreads) 
     }
 }
 
+TEST_F(PosixFileSystemTest, AppendsFollowTheFileAtThePathAsItIsRemovedOrChanged) {
+    ASSERT_TRUE(files.appendToFile(dir / "log", "one\n").ok());
+    ASSERT_TRUE(files.appendToFile(dir / "other", "elsewhere\n").ok());
+    ASSERT_TRUE(files.appendToFile(dir / "log", "two\n").ok());
+    EXPECT_EQ(readFile(dir / "log"), "one\ntwo\n");
+    EXPECT_EQ(readFile(dir / "other"), "elsewhere\n");
+
+    // Removed between two lines: the next line starts the file again.
+    ASSERT_EQ(::unlink((dir / "log").c_str()), 0);
+    ASSERT_TRUE(files.appendToFile(dir / "log", "three\n").ok());
+    EXPECT_EQ(readFile(dir / "log"), "three\n");
+
+    // Its folder removed: the line cannot be written, and that is reported.
+    runCommand("rm -rf " + shellQuote(dir / "sub") + " && mkdir " + shellQuote(dir / "sub"));
+    ASSERT_TRUE(files.appendToFile(dir / "sub/log", "four\n").ok());
+    runCommand("rm -rf " + shellQuote(dir / "sub"));
+    EXPECT_FALSE(files.appendToFile(dir / "sub/log", "five\n").ok());
+}
+
 TEST_F(PosixFileSystemTest, LocationsFollowTheEnvironment) {
     const EnvironmentScope home("HOME", "/home/test");
     EnvironmentScope state("XDG_STATE_HOME", std::nullopt);
