@@ -30,4 +30,13 @@ std::string lastPathComponent(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
 
+bool isSameOrInsidePath(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return true;
+    }
+    return path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
+}
+
 }  // namespace quenta

@@ -20,4 +20,7 @@ std::string parentPath(const std::string& path);
 // The item's own name ("/" for "/" itself).
 std::string lastPathComponent(const std::string& path);
 
+// True when `path` is `folder` or lies inside it (both absolute and standardized alike).
+bool isSameOrInsidePath(const std::string& path, const std::string& folder);
+
 }  // namespace quenta

@@ -2,6 +2,7 @@
 
 #include "platform/linux/file_system_posix.hpp"
 #include "platform/linux/posix_error.hpp"
+#include "platform/linux/unique_fd.hpp"
 
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
@@ -50,29 +51,6 @@ bool isLater(const timespec& a, const timespec& b) {
     return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
-// Closes a descriptor when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return fd_; }
-    // Closes now, reporting the outcome.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-  private:
-    int fd_;
-};
-
 json emptyDocument() {
     return json::object();
 }
@@ -89,7 +67,7 @@ json parseDocument(const std::string& text) {
 // document; `stamp` tells which version was read.
 json readDocument(const std::string& path, FileStamp& stamp) {
     stamp = FileStamp{};
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         return emptyDocument();
     }
@@ -260,7 +238,7 @@ Status DefaultsJsonFile::save() {
         return folders;
     }
     const std::string lockPath = path_ + ".lock";
-    const FileDescriptor lockFile(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    const UniqueFd lockFile(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (lockFile.get() < 0) {
         return errorFromErrno(errno, lockPath);
     }
@@ -284,7 +262,7 @@ Status DefaultsJsonFile::save() {
     const std::string text = document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 
     const std::string sidePath = path_ + ".new";
-    FileDescriptor side(
+    UniqueFd side(
         ::open(sidePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (side.get() < 0) {
         return errorFromErrno(errno, sidePath);
@@ -327,7 +305,7 @@ Status DefaultsJsonFile::save() {
     }
     // Make the rename itself durable.
     const std::string folder = path_.substr(0, path_.rfind('/') + 1);
-    const FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.get() >= 0) {
         ::fsync(folderFd.get());
     }

@@ -2,6 +2,8 @@
 
 #include "platform/linux/file_system_posix.hpp"
 #include "platform/linux/posix_error.hpp"
+#include "platform/linux/unique_fd.hpp"
+#include "shared/file_paths.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -20,30 +22,6 @@ namespace quenta::linux_platform {
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 30;
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool valid() const { return fd_ >= 0; }
-    // Closes now, answering the close's errno (0 on success).
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-  private:
-    int fd_;
-};
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -81,25 +59,6 @@ std::pair<std::string, std::string> splitPath(const std::string& path) {
         return {".", path};
     }
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return std::nullopt;
-    }
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-}
-
-bool isSameOrInside(const std::string& path, const std::string& folder) {
-    if (folder == "/") {
-        return true;
-    }
-    return path == folder ||
-           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-            path[folder.size()] == '/');
 }
 
 // Copies the bytes of one open file to another, with the kernel doing the transfer where it can.
@@ -213,12 +172,12 @@ class TreeCopier {
                 return injected;
             }
         }
-        const Descriptor in(::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        const UniqueFd in(::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (!in.valid()) {
             return errno;
         }
-        Descriptor out(::openat(dstDir, dstName.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        UniqueFd out(::openat(dstDir, dstName.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!out.valid()) {
             return errno;
         }
@@ -237,7 +196,7 @@ class TreeCopier {
     int copyFolder(int srcDir, const std::string& name, int dstDir, const std::string& dstName,
                    const std::string& srcPath, const struct stat& info, const timespec* times,
                    bool& created) {
-        const Descriptor from(
+        const UniqueFd from(
             ::openat(srcDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!from.valid()) {
             return errno;
@@ -251,7 +210,7 @@ class TreeCopier {
             return errno;
         }
         created = true;
-        const Descriptor to(
+        const UniqueFd to(
             ::openat(dstDir, dstName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!to.valid()) {
             return errno;
@@ -282,7 +241,7 @@ int removeTree(int dirFd, const std::string& name, bool makeWritable) {
         return errno;
     }
     if (S_ISDIR(info.st_mode)) {
-        const Descriptor folder(
+        const UniqueFd folder(
             ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!folder.valid()) {
             return errno;
@@ -310,11 +269,11 @@ Status copyThenRemove(const std::string& from, const std::string& to, const Move
     if (fromName.empty() || toName.empty()) {
         return errorFromErrno(EINVAL);
     }
-    const Descriptor source(::open(fromParent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd source(::open(fromParent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!source.valid()) {
         return errorFromErrno(errno);
     }
-    const Descriptor destination(::open(toParent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd destination(::open(toParent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!destination.valid()) {
         return errorFromErrno(errno);
     }
@@ -337,7 +296,7 @@ Status copyThenRemove(const std::string& from, const std::string& to, const Move
         if (!realTo) {
             return errorFromErrno(errno);
         }
-        if (isSameOrInside(*realTo, *realFrom)) {
+        if (isSameOrInsidePath(*realTo, *realFrom)) {
             return errorFromErrno(EINVAL);
         }
     }

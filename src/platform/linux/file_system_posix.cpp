@@ -82,6 +82,16 @@ PosixFileSystem::~PosixFileSystem() {
     }
 }
 
+std::optional<std::string> realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::nullopt;
+    }
+    std::string result = resolved;
+    std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+    return result;
+}
+
 Status PosixFileSystem::appendToFile(const std::string& path, std::string_view bytes) {
     const std::lock_guard lock(appendMutex_);
     if (appendFd_ >= 0) {

@@ -3,6 +3,7 @@
 #include "platform/file_system.hpp"
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace quenta::linux_platform {
@@ -44,6 +45,10 @@ class PosixFileSystem : public FileSystem {
 // Writes all of `bytes` to the descriptor, retrying short writes and interruptions; false with
 // errno set on failure.
 bool writeAll(int fd, std::string_view bytes);
+
+// The absolute path with every link, "." and ".." resolved; none when it cannot be resolved
+// (errno tells why).
+std::optional<std::string> realPath(const std::string& path);
 
 // The value of an environment variable when it is set to an absolute path, else none.
 const char* absolutePathFromEnvironment(const char* name);

@@ -1,6 +1,7 @@
 #include "platform/linux/pasteboard_store.hpp"
 
 #include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/unique_fd.hpp"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -25,43 +26,22 @@ constexpr std::string_view kMagic = "quenta-pasteboard 1\n";
 
 using Entries = std::map<std::string, std::string, std::less<>>;
 
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool valid() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
-};
-
 // The store's folder, opened without following a link and only when it is a folder of the user's
 // own; a folder anyone else may enter is closed to the user alone first.
-Descriptor openFolder(const std::string& folder, bool create) {
+UniqueFd openFolder(const std::string& folder, bool create) {
     if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return Descriptor(-1);
+        return UniqueFd(-1);
     }
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.valid()) {
         return fd;
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
-        return Descriptor(-1);
+        return UniqueFd(-1);
     }
     if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0700) != 0) {
-        return Descriptor(-1);
+        return UniqueFd(-1);
     }
     return fd;
 }
@@ -118,7 +98,7 @@ std::optional<Entries> parse(std::string_view bytes) {
 // The entries stored in the folder: empty when there is no store file, or it is not a regular
 // file of the user's own, or it cannot be read whole.
 Entries readEntries(int folderFd) {
-    Descriptor fd(::openat(folderFd, kEntriesName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd fd(::openat(folderFd, kEntriesName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
         info.st_uid != ::geteuid()) {
@@ -145,7 +125,7 @@ Entries readEntries(int folderFd) {
 // Replaces the store file whole: the side file is written and flushed, then renamed over it, and
 // the rename is flushed with the folder.
 bool writeEntries(int folderFd, const Entries& entries) {
-    Descriptor fd(
+    UniqueFd fd(
         ::openat(folderFd, kSideName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) {
         return false;
@@ -178,7 +158,7 @@ class WriterLock {
     [[nodiscard]] bool locked() const { return locked_; }
 
   private:
-    Descriptor fd_;
+    UniqueFd fd_;
     bool locked_ = false;
 };
 
@@ -220,7 +200,7 @@ PasteboardStore::PasteboardStore() : folder_(defaultFolder()) {
 PasteboardStore::PasteboardStore(std::string folder) : folder_(std::move(folder)) {}
 
 void PasteboardStore::clearContents() {
-    const Descriptor folderFd = openFolder(folder_, true);
+    const UniqueFd folderFd = openFolder(folder_, true);
     if (!folderFd.valid()) {
         return;
     }
@@ -234,7 +214,7 @@ void PasteboardStore::clearContents() {
 }
 
 bool PasteboardStore::setString(std::string_view text, std::string_view type) {
-    const Descriptor folderFd = openFolder(folder_, true);
+    const UniqueFd folderFd = openFolder(folder_, true);
     if (!folderFd.valid()) {
         return false;
     }
@@ -248,7 +228,7 @@ bool PasteboardStore::setString(std::string_view text, std::string_view type) {
 }
 
 std::optional<std::string> PasteboardStore::stringForType(std::string_view type) const {
-    const Descriptor folderFd = openFolder(folder_, false);
+    const UniqueFd folderFd = openFolder(folder_, false);
     if (!folderFd.valid()) {
         return std::nullopt;
     }

@@ -2,6 +2,8 @@
 
 #include "platform/linux/file_system_posix.hpp"
 #include "platform/linux/posix_error.hpp"
+#include "platform/linux/unique_fd.hpp"
+#include "shared/file_paths.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,84 +28,8 @@ constexpr std::string_view kInfoSuffix = ".trashinfo";
 constexpr int kMostNameTries = 100000;
 constexpr int kMostMoveTries = 16;
 
-// An owned file descriptor.
-class Fd {
-  public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool valid() const { return fd_ >= 0; }
-    void reset() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-
-  private:
-    int fd_ = -1;
-};
-
 Error refusal(ErrorKind kind, std::string description) {
     return Error{kind, std::move(description)};
-}
-
-std::string joined(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != '/') {
-        path += '/';
-    }
-    path += name;
-    return path;
-}
-
-std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') {
-        path.pop_back();
-    }
-    return path;
-}
-
-std::string parentOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == 0 || slash == std::string::npos ? std::string("/") : path.substr(0, slash);
-}
-
-std::string lastComponent(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// True when `path` is `folder` or lies inside it (both absolute, without links).
-bool isWithin(const std::string& path, const std::string& folder) {
-    if (folder == "/") {
-        return true;
-    }
-    return path == folder ||
-           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-            path[folder.size()] == '/');
-}
-
-std::optional<std::string> realPath(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) {
-        return std::nullopt;
-    }
-    std::string result = resolved;
-    std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
-    return result;
 }
 
 // The item as it will be moved: its absolute path with the links of its parent folders resolved
@@ -128,12 +54,12 @@ Result<Item> examineItem(const std::string& given, ResolvedFolders& resolvedFold
             return errorFromErrno(errno);
         }
         cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-        path = joined(cwd, path);
+        path = appendingPathComponent(cwd, path);
     }
-    path = withoutTrailingSlashes(path);
+    path = fileURLPath(path);
 
     Item item;
-    std::string name = lastComponent(path);
+    std::string name = lastPathComponent(path);
     if (path == "/" || name == "." || name == "..") {
         // Nothing to keep unresolved: the path names a folder through "." or "..".
         const auto resolved = realPath(path);
@@ -142,7 +68,7 @@ Result<Item> examineItem(const std::string& given, ResolvedFolders& resolvedFold
         }
         item.path = *resolved;
     } else {
-        const std::string parent = parentOf(path);
+        const std::string parent = parentPath(path);
         auto folder = resolvedFolders.find(parent);
         if (folder == resolvedFolders.end()) {
             const auto resolved = realPath(parent);
@@ -151,9 +77,9 @@ Result<Item> examineItem(const std::string& given, ResolvedFolders& resolvedFold
             }
             folder = resolvedFolders.emplace(parent, *resolved).first;
         }
-        item.path = joined(folder->second, name);
+        item.path = appendingPathComponent(folder->second, name);
     }
-    item.name = item.path == "/" ? "/" : lastComponent(item.path);
+    item.name = item.path == "/" ? "/" : lastPathComponent(item.path);
     if (::lstat(item.path.c_str(), &item.status) != 0) {
         return errorFromErrno(errno);
     }
@@ -188,7 +114,8 @@ std::string candidateName(const std::string& name, int n) {
 
 // Opens folder `name` in `parent`, creating it with mode 0700 when missing; a symbolic link or
 // anything that is not a folder is refused.
-Result<Fd> openTrashFolder(int parent, const std::string& name, const std::string& shownPath) {
+Result<UniqueFd> openTrashFolder(int parent, const std::string& name,
+                                 const std::string& shownPath) {
     if (::mkdirat(parent, name.c_str(), 0700) != 0 && errno != EEXIST) {
         return errorFromErrno(errno, shownPath);
     }
@@ -201,20 +128,20 @@ Result<Fd> openTrashFolder(int parent, const std::string& name, const std::strin
         }
         return errorFromErrno(errno, shownPath);
     }
-    return Fd(fd);
+    return UniqueFd(fd);
 }
 
 // An opened trash: its folder and its files/ and info/ folders, never reached through links.
 struct TrashFolders {
     std::string path;
     std::string topDirectory;  // empty for the home trash, whose Path values are absolute
-    Fd files;
-    Fd info;
+    UniqueFd files;
+    UniqueFd info;
 };
 
 Result<std::unique_ptr<TrashFolders>> openTrash(const std::string& path,
                                                 const std::string& topDirectory, dev_t device) {
-    Fd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid()) {
         if (errno == ELOOP || errno == ENOTDIR) {
             return refusal(ErrorKind::permissionDenied,
@@ -231,11 +158,11 @@ Result<std::unique_ptr<TrashFolders>> openTrash(const std::string& path,
         return refusal(ErrorKind::crossDevice,
                        "The Trash folder " + path + " is on another filesystem than the item.");
     }
-    auto files = openTrashFolder(folder.get(), "files", joined(path, "files"));
+    auto files = openTrashFolder(folder.get(), "files", appendingPathComponent(path, "files"));
     if (!files) {
         return files.error();
     }
-    auto info = openTrashFolder(folder.get(), "info", joined(path, "info"));
+    auto info = openTrashFolder(folder.get(), "info", appendingPathComponent(path, "info"));
     if (!info) {
         return info.error();
     }
@@ -255,7 +182,7 @@ int makeFolders(const std::string& path) {
     if (errno != ENOENT) {
         return errno;
     }
-    if (const int failed = makeFolders(parentOf(path)); failed != 0) {
+    if (const int failed = makeFolders(parentPath(path)); failed != 0) {
         return failed;
     }
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST ? 0 : errno;
@@ -264,14 +191,14 @@ int makeFolders(const std::string& path) {
 // The folder that holds the home trash: $XDG_DATA_HOME, else ~/.local/share.
 std::string dataHome() {
     if (const char* value = absolutePathFromEnvironment("XDG_DATA_HOME")) {
-        return withoutTrailingSlashes(value);
+        return fileURLPath(value);
     }
-    return joined(withoutTrailingSlashes(PosixFileSystem().homeDirectory()), ".local/share");
+    return appendingPathComponent(fileURLPath(PosixFileSystem().homeDirectory()), ".local/share");
 }
 
 // True when the first component of `path` below `topDirectory` names a top-directory trash.
 bool isInTopDirectoryTrash(const std::string& path, const std::string& topDirectory) {
-    if (path == topDirectory || !isWithin(path, topDirectory)) {
+    if (path == topDirectory || !isSameOrInsidePath(path, topDirectory)) {
         return false;
     }
     const std::size_t start = topDirectory == "/" ? 1 : topDirectory.size() + 1;
@@ -313,7 +240,7 @@ std::string topDirectoryOf(const std::string& path, dev_t device, FolderTops& fo
     if (path == "/") {
         return path;
     }
-    const std::string parent = parentOf(path);
+    const std::string parent = parentPath(path);
     auto known = folderTops.find(parent);
     if (known == folderTops.end()) {
         struct stat status {};
@@ -322,7 +249,7 @@ std::string topDirectoryOf(const std::string& path, dev_t device, FolderTops& fo
         }
         std::string top = parent;
         while (top != "/") {
-            const std::string above = parentOf(top);
+            const std::string above = parentPath(top);
             struct stat aboveStatus {};
             if (::stat(above.c_str(), &aboveStatus) != 0 || aboveStatus.st_dev != status.st_dev) {
                 break;
@@ -335,7 +262,7 @@ std::string topDirectoryOf(const std::string& path, dev_t device, FolderTops& fo
 }
 
 Result<std::string> topDirectoryTrash(const std::string& topdir, uid_t uid) {
-    const Fd top(::open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd top(::open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!top.valid()) {
         return errorFromErrno(errno, topdir);
     }
@@ -348,21 +275,21 @@ Result<std::string> topDirectoryTrash(const std::string& topdir, uid_t uid) {
     struct stat shared {};
     if (::fstatat(top.get(), ".Trash", &shared, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX) != 0) {
-        const Fd sharedFd(
+        const UniqueFd sharedFd(
             ::openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sharedFd.valid()) {
             (void)::mkdirat(sharedFd.get(), user.c_str(), 0700);
             struct stat own {};
             if (::fstatat(sharedFd.get(), user.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
                 ownFolder(own)) {
-                return joined(joined(topdir, ".Trash"), user);
+                return appendingPathComponent(appendingPathComponent(topdir, ".Trash"), user);
             }
         }
     }
 
     // $topdir/.Trash-$uid, the user's own.
     const std::string name = ".Trash-" + user;
-    const std::string path = joined(topdir, name);
+    const std::string path = appendingPathComponent(topdir, name);
     std::string reason;
     if (::mkdirat(top.get(), name.c_str(), 0700) != 0 && errno != EEXIST) {
         reason = errorFromErrno(errno).description;
@@ -415,7 +342,7 @@ struct PosixTrash::Batch {
         std::string existing = folder;
         struct stat status {};
         while (::stat(existing.c_str(), &status) != 0 && existing != "/") {
-            existing = parentOf(existing);
+            existing = parentPath(existing);
         }
         homeDevice = status.st_dev;
         const auto resolved = realPath(folder);
@@ -423,7 +350,7 @@ struct PosixTrash::Batch {
             homeError = errorFromErrno(failed != 0 ? failed : errno, folder);
             return;
         }
-        homeTrash = joined(*resolved, "Trash");
+        homeTrash = appendingPathComponent(*resolved, "Trash");
     }
 
     Result<TrashFolders*> trashFor(const Item& item) {
@@ -434,11 +361,12 @@ struct PosixTrash::Batch {
                            "The Trash itself cannot be moved to the Trash.");
         }
         if (isInTopDirectoryTrash(item.path, topdir) ||
-            (!homeError && isWithin(item.path, homeTrash))) {
+            (!homeError && isSameOrInsidePath(item.path, homeTrash))) {
             return refusal(ErrorKind::invalidArgument,
                            "Items in the Trash cannot be moved to the Trash.");
         }
-        if ((!homeError && isWithin(homeTrash, item.path)) || (!home && item.path == topdir)) {
+        if ((!homeError && isSameOrInsidePath(homeTrash, item.path)) ||
+            (!home && item.path == topdir)) {
             return refusal(ErrorKind::invalidArgument,
                            "A folder that holds the Trash cannot be moved to the Trash.");
         }
