@@ -6,6 +6,7 @@
 #include "hosts/quentaapp_shell.hpp"
 #include "platform/linux/app_instance_gio.hpp"
 #include "platform/linux/app_locations.hpp"
+#include "platform/linux/child_process.hpp"
 #include "platform/linux/console_alerts.hpp"
 #include "platform/linux/console_workspace.hpp"
 #include "platform/linux/file_system_posix.hpp"
@@ -205,12 +206,8 @@ int runDesktopDetached(const std::vector<std::string>& urls) {
     if (got == 1) {
         return 0;
     }
-    int status = 0;
-    pid_t waited = 0;
-    do {
-        waited = ::waitpid(child, &status, 0);
-    } while (waited < 0 && errno == EINTR);
-    return waited == child && WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    const std::optional<int> status = quenta::linux_platform::waitForChild(child);
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : 1;
 }
 
 }  // namespace

@@ -1,34 +1,15 @@
 #include "platform/linux/main_app_launcher.hpp"
 
+#include "platform/linux/child_process.hpp"
 #include "platform/linux/posix_error.hpp"
 
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <utility>
 
-extern char** environ;
-
 namespace quenta::linux_platform {
-namespace {
-
-// Starts the program with its standard input from /dev/null; the pid, or an errno value.
-std::pair<pid_t, int> spawn(const std::string& program, const std::string& argument) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", 0, 0);
-    std::string name = program;
-    std::string arg = argument;
-    char* argv[] = {name.data(), arg.data(), nullptr};
-    pid_t pid = 0;
-    const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return {pid, result};
-}
-
-}  // namespace
 
 MainAppLauncher::MainAppLauncher(std::string applicationPath)
     : applicationPath_(std::move(applicationPath)) {}
@@ -63,26 +44,22 @@ void MainAppLauncher::addWaiter(std::function<void()> wait) {
 }
 
 void MainAppLauncher::openWithMainApplication(const std::string& url, Completion completion) {
-    const auto [pid, spawnError] = spawn(applicationPath_, url);
-    if (spawnError != 0) {
-        completion(errorFromErrno(spawnError));
+    const SpawnedChild child = spawnProgram(applicationPath_, {url});
+    if (child.error != 0) {
+        completion(errorFromErrno(child.error));
         return;
     }
     const std::lock_guard lock(mutex_);
     ++pending_;
-    addWaiter([this, child = pid, done = std::move(completion)] {
-        int status = 0;
-        pid_t waited = 0;
-        do {
-            waited = ::waitpid(child, &status, 0);
-        } while (waited < 0 && errno == EINTR);
+    addWaiter([this, pid = child.pid, done = std::move(completion)] {
+        const std::optional<int> status = waitForChild(pid);
         // The application has taken the request once its process ends on its own; an exit status
         // of 127 or a signal means it never got as far as reading it.
-        if (waited < 0) {
+        if (!status) {
             done(errorFromErrno(errno));
-        } else if (WIFSIGNALED(status)) {
+        } else if (WIFSIGNALED(*status)) {
             done(Error{ErrorKind::other, "the application ended by a signal"});
-        } else if (WEXITSTATUS(status) == 127) {
+        } else if (WEXITSTATUS(*status) == 127) {
             done(Error{ErrorKind::notFound, "the application could not be started"});
         } else {
             done(std::nullopt);
@@ -94,14 +71,10 @@ void MainAppLauncher::openWithMainApplication(const std::string& url, Completion
 }
 
 void MainAppLauncher::openInBrowser(const std::string& url) {
-    const auto [pid, spawnError] = spawn("/usr/bin/xdg-open", url);
-    if (spawnError == 0) {
+    const SpawnedChild child = spawnProgram("/usr/bin/xdg-open", {url});
+    if (child.error == 0) {
         const std::lock_guard lock(mutex_);
-        addWaiter([child = pid] {
-            int status = 0;
-            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-            }
-        });
+        addWaiter([pid = child.pid] { static_cast<void>(waitForChild(pid)); });
     }
 }
 

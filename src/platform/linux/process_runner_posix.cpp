@@ -1,11 +1,10 @@
 #include "platform/linux/process_runner_posix.hpp"
 
-#include <spawn.h>
+#include "platform/linux/child_process.hpp"
+
 #include <sys/wait.h>
 
-#include <cerrno>
-
-extern char** environ;
+#include <optional>
 
 namespace quenta::linux_platform {
 
@@ -16,35 +15,19 @@ int PosixProcessRunner::run(const std::string& executablePath,
     if (executablePath.empty() || executablePath.front() != '/') {
         return -1;
     }
-    std::vector<std::string> words;
-    words.reserve(arguments.size() + 1);
-    words.push_back(executablePath);
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    argv.reserve(words.size() + 1);
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-
-    pid_t child = 0;
-    if (::posix_spawn(&child, executablePath.c_str(), nullptr, nullptr, argv.data(), environ) !=
-        0) {
+    const SpawnedChild child = spawnProgram(executablePath, arguments);
+    if (child.error != 0) {
         return -1;
     }
-    int status = 0;
-    pid_t waited = 0;
-    do {
-        waited = ::waitpid(child, &status, 0);
-    } while (waited < 0 && errno == EINTR);
-    if (waited < 0) {
+    const std::optional<int> status = waitForChild(child.pid);
+    if (!status) {
         return -1;
     }
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
+    if (WIFEXITED(*status)) {
+        return WEXITSTATUS(*status);
     }
-    if (WIFSIGNALED(status)) {
-        return 128 + WTERMSIG(status);
+    if (WIFSIGNALED(*status)) {
+        return 128 + WTERMSIG(*status);
     }
     return -1;
 }

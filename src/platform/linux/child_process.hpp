@@ -1,0 +1,24 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quenta::linux_platform {
+
+// A child started by spawnProgram: its pid, or the errno value that kept it from starting.
+struct SpawnedChild {
+    pid_t pid = 0;
+    int error = 0;
+};
+
+// Starts the executable at `program` with `arguments` after its own name, in this process's
+// environment, its standard input from /dev/null. Returns at once.
+SpawnedChild spawnProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+// Waits for the child to end, retrying interruptions: its wait status, or none (errno set).
+std::optional<int> waitForChild(pid_t child);
+
+}  // namespace quenta::linux_platform
