@@ -5,11 +5,11 @@
 // user, or hands its URLs to that instance; GTK is never loaded by a run without a display.
 #include "hosts/quentaapp_shell.hpp"
 #include "platform/linux/app_instance_gio.hpp"
-#include "platform/linux/app_locations.hpp"
 #include "platform/linux/child_process.hpp"
 #include "platform/linux/console_alerts.hpp"
 #include "platform/linux/console_workspace.hpp"
 #include "platform/linux/file_system_posix.hpp"
+#include "platform/linux/install_layout.hpp"
 #include "platform/linux/pasteboard_store.hpp"
 #include "platform/linux/random_uuid_source.hpp"
 #include "platform/linux/system_clock.hpp"

@@ -8,7 +8,7 @@
 namespace quenta::linux_platform {
 
 // The main application's bundle facts: the project's version, the plug-ins folder and the folder
-// of its desktop entry, as given (they come from app_locations when the application starts).
+// of its desktop entry, as given (they come from the install layout when the application starts).
 class AppBundle : public ProjectBundle {
   public:
     AppBundle(std::string plugInsPath, std::string desktopEntriesPath)

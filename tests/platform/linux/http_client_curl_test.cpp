@@ -1,7 +1,7 @@
 #include "platform/linux/http_client_curl.hpp"
 
+#include "platform/linux/install_layout.hpp"
 #include "platform/linux/lazy_http_client.hpp"
-#include "platform/linux/main_app_location.hpp"
 #include "platform/linux/main_queue_glib.hpp"
 #include "shared/app_release.hpp"
 #include "support/temp_dir.hpp"
