@@ -1,14 +1,14 @@
 // Building the extension's menu once the icon caches are warm, with the real pasteboard store and
 // defaults file, as every right-click in the file manager does.
-#include "extension/finder_sync.hpp"
-#include "platform/linux/defaults_json_file.hpp"
-#include "platform/linux/desktop_folder_query.hpp"
-#include "platform/linux/file_system_posix.hpp"
-#include "platform/linux/freedesktop_icons.hpp"
-#include "platform/linux/main_app_launcher.hpp"
-#include "platform/linux/pasteboard_store.hpp"
-#include "platform/linux/system_clock.hpp"
-#include "platform/main_queue.hpp"
+#include "adapters/linux/posix/defaults_json_file.hpp"
+#include "adapters/linux/posix/desktop_folder_query.hpp"
+#include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/freedesktop_icons.hpp"
+#include "adapters/linux/posix/main_app_launcher.hpp"
+#include "adapters/linux/posix/pasteboard_store.hpp"
+#include "adapters/linux/posix/system_clock.hpp"
+#include "core/extension/finder_sync.hpp"
+#include "ports/main_queue.hpp"
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>

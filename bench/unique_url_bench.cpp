@@ -1,12 +1,12 @@
 // uniqueURL with the first name and " 2" to " 999" all taken, in a real folder on disk: the search
 // tests 999 names and falls back to a UUID name.
-#include "platform/linux/console_alerts.hpp"
-#include "platform/linux/console_workspace.hpp"
-#include "platform/linux/file_system_posix.hpp"
-#include "platform/linux/pasteboard_store.hpp"
-#include "platform/linux/random_uuid_source.hpp"
-#include "platform/linux/system_clock.hpp"
-#include "requests/quenta_creator.hpp"
+#include "adapters/linux/posix/console_alerts.hpp"
+#include "adapters/linux/posix/console_workspace.hpp"
+#include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/pasteboard_store.hpp"
+#include "adapters/linux/posix/random_uuid_source.hpp"
+#include "adapters/linux/posix/system_clock.hpp"
+#include "core/requests/quenta_creator.hpp"
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>

@@ -1,9 +1,9 @@
 // What the extension pays on every menu it builds: `checkIfNeeded()` and `availableUpdate` read
 // the update cache from the real defaults file (no network: the next check lies in the future).
-#include "platform/linux/defaults_json_file.hpp"
-#include "platform/linux/project_bundle.hpp"
-#include "platform/linux/system_clock.hpp"
-#include "shared/update_checker.hpp"
+#include "adapters/linux/posix/defaults_json_file.hpp"
+#include "adapters/linux/posix/project_bundle.hpp"
+#include "adapters/linux/posix/system_clock.hpp"
+#include "core/shared/update_checker.hpp"
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>

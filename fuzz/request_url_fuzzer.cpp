@@ -1,13 +1,13 @@
 // Feeds arbitrary text through the request-URL reader, the writer and the dispatcher over fakes:
 // nothing may crash, leak or trip a sanitizer, and written URLs must read back unchanged.
+#include "core/requests/quenta_creator.hpp"
+#include "core/shared/request_url.hpp"
 #include "fakes/fake_file_system.hpp"
 #include "fakes/fixed_clock.hpp"
 #include "fakes/memory_pasteboard.hpp"
 #include "fakes/recording_alerts.hpp"
 #include "fakes/recording_workspace.hpp"
 #include "fakes/sequential_uuid_source.hpp"
-#include "requests/quenta_creator.hpp"
-#include "shared/request_url.hpp"
 
 #include <cstddef>
 #include <cstdint>

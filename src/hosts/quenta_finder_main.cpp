@@ -1,20 +1,20 @@
 // quenta-finder: a command-line host that plays the file manager for the extension. It loads the
 // extension once, reports the situation given on the command line (targeted folder, selection) and
 // prints the menu or the toolbar button, or runs the command the user picked.
-#include "extension/finder_sync.hpp"
-#include "platform/linux/defaults_json_file.hpp"
-#include "platform/linux/desktop_folder_query.hpp"
-#include "platform/linux/file_system_posix.hpp"
-#include "platform/linux/freedesktop_icons.hpp"
-#include "platform/linux/install_layout.hpp"
-#include "platform/linux/lazy_http_client.hpp"
-#include "platform/linux/main_app_launcher.hpp"
-#include "platform/linux/main_queue_glib.hpp"
-#include "platform/linux/pasteboard_store.hpp"
-#include "platform/linux/project_bundle.hpp"
-#include "platform/linux/syslog_system_log.hpp"
-#include "platform/linux/system_clock.hpp"
-#include "shared/file_paths.hpp"
+#include "adapters/linux/curl/lazy_http_client.hpp"
+#include "adapters/linux/gio/main_queue_glib.hpp"
+#include "adapters/linux/posix/defaults_json_file.hpp"
+#include "adapters/linux/posix/desktop_folder_query.hpp"
+#include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/freedesktop_icons.hpp"
+#include "adapters/linux/posix/install_layout.hpp"
+#include "adapters/linux/posix/main_app_launcher.hpp"
+#include "adapters/linux/posix/pasteboard_store.hpp"
+#include "adapters/linux/posix/project_bundle.hpp"
+#include "adapters/linux/posix/syslog_system_log.hpp"
+#include "adapters/linux/posix/system_clock.hpp"
+#include "core/extension/finder_sync.hpp"
+#include "core/shared/file_paths.hpp"
 
 #include <glib.h>
 

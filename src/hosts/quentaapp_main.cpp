@@ -3,20 +3,20 @@
 // and the items that would be shown in the file manager are printed on standard output. With a
 // display it loads its desktop shell module (GTK) and runs as the one resident instance of the
 // user, or hands its URLs to that instance; GTK is never loaded by a run without a display.
+#include "adapters/linux/gio/app_instance_gio.hpp"
+#include "adapters/linux/gio/workspace_gio.hpp"
+#include "adapters/linux/posix/child_process.hpp"
+#include "adapters/linux/posix/console_alerts.hpp"
+#include "adapters/linux/posix/console_workspace.hpp"
+#include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/install_layout.hpp"
+#include "adapters/linux/posix/pasteboard_store.hpp"
+#include "adapters/linux/posix/random_uuid_source.hpp"
+#include "adapters/linux/posix/system_clock.hpp"
+#include "core/requests/quenta_creator.hpp"
+#include "core/shared/activity_log.hpp"
+#include "core/shared/request_url.hpp"
 #include "hosts/quentaapp_shell.hpp"
-#include "platform/linux/app_instance_gio.hpp"
-#include "platform/linux/child_process.hpp"
-#include "platform/linux/console_alerts.hpp"
-#include "platform/linux/console_workspace.hpp"
-#include "platform/linux/file_system_posix.hpp"
-#include "platform/linux/install_layout.hpp"
-#include "platform/linux/pasteboard_store.hpp"
-#include "platform/linux/random_uuid_source.hpp"
-#include "platform/linux/system_clock.hpp"
-#include "platform/linux/workspace_gio.hpp"
-#include "requests/quenta_creator.hpp"
-#include "shared/activity_log.hpp"
-#include "shared/request_url.hpp"
 
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/application_launcher.hpp"
-#include "platform/file_manager_controller.hpp"
-#include "platform/front_window_query.hpp"
-#include "platform/icons.hpp"
+#include "ports/application_launcher.hpp"
+#include "ports/file_manager_controller.hpp"
+#include "ports/front_window_query.hpp"
+#include "ports/icons.hpp"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/file_system.hpp"
+#include "ports/file_system.hpp"
 
 #include <map>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/bundle.hpp"
+#include "ports/bundle.hpp"
 
 #include <optional>
 #include <string>

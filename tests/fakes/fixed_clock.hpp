@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/clock.hpp"
+#include "ports/clock.hpp"
 
 namespace quenta::testing {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "fakes/fixed_clock.hpp"
-#include "platform/main_queue.hpp"
+#include "ports/main_queue.hpp"
 
 #include <chrono>
 #include <cstdint>

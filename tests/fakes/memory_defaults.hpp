@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/defaults.hpp"
+#include "ports/defaults.hpp"
 
 #include <map>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/pasteboard.hpp"
+#include "ports/pasteboard.hpp"
 
 #include <map>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/alerts.hpp"
+#include "ports/alerts.hpp"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/app_shell.hpp"
+#include "ports/app_shell.hpp"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/process_runner.hpp"
+#include "ports/process_runner.hpp"
 
 #include <functional>
 #include <map>

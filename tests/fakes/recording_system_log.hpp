@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/system_log.hpp"
+#include "ports/system_log.hpp"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/workspace.hpp"
+#include "ports/workspace.hpp"
 
 #include <set>
 #include <string>

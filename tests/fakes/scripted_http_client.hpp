@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/http_client.hpp"
-#include "platform/main_queue.hpp"
+#include "ports/http_client.hpp"
+#include "ports/main_queue.hpp"
 
 #include <chrono>
 #include <deque>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/uuid_source.hpp"
+#include "ports/uuid_source.hpp"
 
 #include <cstdio>
 #include <string>

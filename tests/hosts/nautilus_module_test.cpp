@@ -1,9 +1,9 @@
 // The built Nautilus module loaded exactly as Nautilus loads it, asked for items with
 // NautilusFileInfo objects, and its items activated: the requests reach the real quentaapp in a
 // private HOME, the pasteboard is the real per-user store.
+#include "adapters/linux/posix/defaults_json_file.hpp"
+#include "adapters/linux/posix/pasteboard_store.hpp"
 #include "hosts/nautilus_test_host.hpp"
-#include "platform/linux/defaults_json_file.hpp"
-#include "platform/linux/pasteboard_store.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>

@@ -1,5 +1,5 @@
 // The built quentaapp executable, end to end, in a private HOME without a display.
-#include "platform/linux/pasteboard_store.hpp"
+#include "adapters/linux/posix/pasteboard_store.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>

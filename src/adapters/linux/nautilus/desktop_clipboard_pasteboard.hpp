@@ -1,0 +1,30 @@
+#pragma once
+
+#include "ports/pasteboard.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quenta::linux_platform {
+
+// The general pasteboard for a host that runs inside a GTK process with a display (the Nautilus
+// module): every entry lives in the per-user store as everywhere else, and the plain-text entry is
+// also put on the clipboard of the process's default GDK display, so that a text field of any
+// application pastes it. Reading asks the store only. Without a display the store alone is used.
+// Clearing clears the store only: the desktop clipboard keeps its contents until the next plain
+// text replaces them. Main thread only (GDK's rule).
+class DesktopClipboardPasteboard : public Pasteboard {
+  public:
+    // `store` outlives this object.
+    explicit DesktopClipboardPasteboard(Pasteboard& store) : store_(store) {}
+
+    void clearContents() override;
+    bool setString(std::string_view text, std::string_view type) override;
+    [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
+
+  private:
+    Pasteboard& store_;
+};
+
+}  // namespace quenta::linux_platform

@@ -1,0 +1,46 @@
+#include "adapters/linux/posix/child_process.hpp"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace quenta::linux_platform {
+
+SpawnedChild spawnProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words;
+    words.reserve(arguments.size() + 1);
+    words.push_back(program);
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", 0, 0);
+    SpawnedChild child;
+    child.error =
+        ::posix_spawn(&child.pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
+std::optional<int> waitForChild(pid_t child) {
+    int status = 0;
+    pid_t waited = 0;
+    do {
+        waited = ::waitpid(child, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited != child) {
+        return std::nullopt;
+    }
+    return status;
+}
+
+}  // namespace quenta::linux_platform

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ports/workspace.hpp"
+
+#include <cstdio>
+
+namespace quenta::linux_platform {
+
+// The workspace of a run without a display: each item that would be shown selected in the file
+// manager is printed, one absolute path a line, so scripts can pick up what was made. "Opening" a
+// ".command" script prints its path the same way and succeeds; nothing else can be opened.
+class ConsoleWorkspace : public Workspace {
+  public:
+    explicit ConsoleWorkspace(std::FILE* stream) : stream_(stream) {}
+
+    void revealItems(const std::vector<std::string>& paths) override;
+    bool openFile(const std::string& path) override;
+
+  private:
+    std::FILE* stream_;
+};
+
+}  // namespace quenta::linux_platform

@@ -1,0 +1,319 @@
+#include "adapters/linux/posix/defaults_json_file.hpp"
+
+#include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/posix_error.hpp"
+#include "adapters/linux/posix/unique_fd.hpp"
+
+#include <fcntl.h>
+#include <nlohmann/json.hpp>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <utility>
+
+namespace quenta::linux_platform {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* kDateMember = "$date";
+// A defaults file is a handful of keys; anything this large is not one of ours.
+constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
+
+// What identifies one version of the file without reading it.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const FileStamp& other) const {
+        return exists == other.exists && device == other.device && inode == other.inode &&
+               size == other.size && modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+FileStamp stampOf(const struct stat& info) {
+    return FileStamp{true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+bool isLater(const timespec& a, const timespec& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+json emptyDocument() {
+    return json::object();
+}
+
+json parseDocument(const std::string& text) {
+    json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (document.is_discarded() || !document.is_object()) {
+        return emptyDocument();
+    }
+    return document;
+}
+
+// Reads the file as it is now. A missing, oversized, unreadable or malformed file is an empty
+// document; `stamp` tells which version was read.
+json readDocument(const std::string& path, FileStamp& stamp) {
+    stamp = FileStamp{};
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return emptyDocument();
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return emptyDocument();
+    }
+    stamp = stampOf(info);
+    if (info.st_size > kMaxFileSize) {
+        return emptyDocument();
+    }
+    std::string text;
+    char buffer[8192];
+    while (text.size() <= static_cast<std::size_t>(kMaxFileSize)) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return emptyDocument();
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    return parseDocument(text);
+}
+
+json dateValue(DefaultsDate date) {
+    const auto milliseconds =
+        std::chrono::floor<std::chrono::milliseconds>(date.time_since_epoch()).count();
+    return json{{kDateMember, static_cast<std::int64_t>(milliseconds)}};
+}
+
+DefaultsValue typedValue(const json& value) {
+    if (value.is_string()) {
+        return value.get<std::string>();
+    }
+    if (value.is_object() && value.size() == 1) {
+        const auto member = value.find(kDateMember);
+        if (member != value.end() && member->is_number_integer()) {
+            // Only instants the clock can represent; others are of no use as dates.
+            using Ms = std::chrono::milliseconds;
+            constexpr std::int64_t limit =
+                std::chrono::duration_cast<Ms>(DefaultsDate::duration::max()).count();
+            const bool tooLate = member->is_number_unsigned() &&
+                                 member->get<std::uint64_t>() > static_cast<std::uint64_t>(limit);
+            const auto count = tooLate ? limit + 1 : member->get<std::int64_t>();
+            if (count <= limit && count >= -limit) {
+                return DefaultsDate(std::chrono::duration_cast<DefaultsDate::duration>(Ms(count)));
+            }
+        }
+    }
+    return OtherDefaultsValue{};
+}
+
+// Creates the missing folders of a path with mode 0700, as the folders of per-user configuration
+// should be.
+Status createParentFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return errorFromErrno(errno, folder);
+        }
+    }
+    return {};
+}
+
+Status writeAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote < 0) {
+            return errorFromErrno(errno);
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    return {};
+}
+
+}  // namespace
+
+struct DefaultsJsonFile::State {
+    std::mutex mutex;
+    // The last version of the file that was read, and which one it was.
+    bool cached = false;
+    FileStamp stamp;
+    json document = emptyDocument();
+    // Changes that could not be stored yet: a value, or null for a removal.
+    std::map<std::string, json, std::less<>> unsaved;
+
+    const json& current(const std::string& path) {
+        struct stat info {};
+        FileStamp now;
+        if (::stat(path.c_str(), &info) == 0) {
+            now = stampOf(info);
+        }
+        if (!cached || !(now == stamp)) {
+            document = readDocument(path, stamp);
+            cached = true;
+        }
+        return document;
+    }
+};
+
+std::string DefaultsJsonFile::pathForDomain(std::string_view domain) {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string folder = config != nullptr && config[0] == '/'
+                             ? std::string(config)
+                             : PosixFileSystem().homeDirectory() + "/.config";
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder + "/" + std::string(domain) + "/defaults.json";
+}
+
+DefaultsJsonFile::DefaultsJsonFile(std::string path)
+    : path_(std::move(path)), state_(std::make_unique<State>()) {}
+
+DefaultsJsonFile::~DefaultsJsonFile() = default;
+
+std::optional<DefaultsValue> DefaultsJsonFile::object(std::string_view key) const {
+    const std::lock_guard lock(state_->mutex);
+    if (const auto pending = state_->unsaved.find(key); pending != state_->unsaved.end()) {
+        if (pending->second.is_null()) {
+            return std::nullopt;
+        }
+        return typedValue(pending->second);
+    }
+    const json& document = state_->current(path_);
+    const auto found = document.find(key);
+    if (found == document.end()) {
+        return std::nullopt;
+    }
+    return typedValue(*found);
+}
+
+Status DefaultsJsonFile::setString(std::string_view key, std::string_view value) {
+    return store(key, json(std::string(value)));
+}
+
+Status DefaultsJsonFile::setDate(std::string_view key, DefaultsDate value) {
+    return store(key, dateValue(value));
+}
+
+Status DefaultsJsonFile::remove(std::string_view key) {
+    return store(key, json(nullptr));
+}
+
+Status DefaultsJsonFile::store(std::string_view key, json value) {
+    const std::lock_guard lock(state_->mutex);
+    state_->unsaved.insert_or_assign(std::string(key), std::move(value));
+    Status saved = save();
+    if (saved.ok()) {
+        state_->unsaved.clear();
+    }
+    return saved;
+}
+
+// Merges the unsaved changes into the file as it is now, under the lock every writer takes.
+Status DefaultsJsonFile::save() {
+    if (Status folders = createParentFolders(path_); !folders.ok()) {
+        return folders;
+    }
+    const std::string lockPath = path_ + ".lock";
+    const UniqueFd lockFile(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (lockFile.get() < 0) {
+        return errorFromErrno(errno, lockPath);
+    }
+    while (::flock(lockFile.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return errorFromErrno(errno, lockPath);
+        }
+    }
+
+    // Always the file itself, never the cache: another process may have written a moment ago.
+    FileStamp previous;
+    json document = readDocument(path_, previous);
+    for (const auto& [key, value] : state_->unsaved) {
+        if (value.is_null()) {
+            document.erase(key);
+        } else {
+            document[key] = value;
+        }
+    }
+    // Invalid UTF-8 in a key or value is written as U+FFFD rather than failing the write.
+    const std::string text = document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+
+    const std::string sidePath = path_ + ".new";
+    UniqueFd side(
+        ::open(sidePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (side.get() < 0) {
+        return errorFromErrno(errno, sidePath);
+    }
+    const auto fail = [&sidePath](int errnoValue) {
+        ::unlink(sidePath.c_str());
+        return errorFromErrno(errnoValue, sidePath);
+    };
+    if (Status wrote = writeAll(side.get(), text); !wrote.ok()) {
+        ::unlink(sidePath.c_str());
+        return wrote;
+    }
+    // A modification time strictly later than the version replaced, at full precision, so readers
+    // that compare stamps always notice the change.
+    timespec modified{};
+    ::clock_gettime(CLOCK_REALTIME, &modified);
+    if (previous.exists && !isLater(modified, previous.modified)) {
+        modified = previous.modified;
+        if (++modified.tv_nsec >= 1000000000L) {
+            modified.tv_nsec = 0;
+            ++modified.tv_sec;
+        }
+    }
+    const timespec times[2] = {modified, modified};
+    if (::futimens(side.get(), times) != 0) {
+        return fail(errno);
+    }
+    if (::fsync(side.get()) != 0) {
+        return fail(errno);
+    }
+    struct stat info {};
+    if (::fstat(side.get(), &info) != 0) {
+        return fail(errno);
+    }
+    if (side.close() != 0) {
+        return fail(errno);
+    }
+    if (::rename(sidePath.c_str(), path_.c_str()) != 0) {
+        return fail(errno);
+    }
+    // Make the rename itself durable.
+    const std::string folder = path_.substr(0, path_.rfind('/') + 1);
+    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.get() >= 0) {
+        ::fsync(folderFd.get());
+    }
+
+    state_->document = std::move(document);
+    state_->stamp = stampOf(info);
+    state_->cached = true;
+    return {};
+}
+
+}  // namespace quenta::linux_platform

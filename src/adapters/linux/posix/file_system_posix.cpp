@@ -1,0 +1,147 @@
+#include "adapters/linux/posix/file_system_posix.hpp"
+
+#include "adapters/linux/posix/posix_error.hpp"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace quenta::linux_platform {
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+const char* absolutePathFromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] == '/' ? value : nullptr;
+}
+
+bool PosixFileSystem::itemExists(const std::string& path) const {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool PosixFileSystem::isDirectory(const std::string& path) const {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+Status PosixFileSystem::writeNewFile(const std::string& path, std::string_view contents) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errorFromErrno(errno);
+    }
+    if (!writeAll(fd, contents)) {
+        const int writeErrno = errno;
+        ::close(fd);
+        // The file is ours (created exclusively above): a partial file would look like a good one.
+        ::unlink(path.c_str());
+        return errorFromErrno(writeErrno);
+    }
+    if (::close(fd) != 0) {
+        const int closeErrno = errno;
+        ::unlink(path.c_str());
+        return errorFromErrno(closeErrno);
+    }
+    return {};
+}
+
+Status PosixFileSystem::setPermissions(const std::string& path, unsigned mode) {
+    if (::chmod(path.c_str(), static_cast<mode_t>(mode)) != 0) {
+        return errorFromErrno(errno);
+    }
+    return {};
+}
+
+Status PosixFileSystem::createDirectory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) != 0) {
+        return errorFromErrno(errno);
+    }
+    return {};
+}
+
+PosixFileSystem::~PosixFileSystem() {
+    if (appendFd_ >= 0) {
+        ::close(appendFd_);
+    }
+}
+
+std::optional<std::string> realPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return std::nullopt;
+    }
+    std::string result = resolved;
+    std::free(resolved);  // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+    return result;
+}
+
+Status PosixFileSystem::appendToFile(const std::string& path, std::string_view bytes) {
+    const std::lock_guard lock(appendMutex_);
+    if (appendFd_ >= 0) {
+        struct stat status {};
+        if (appendPath_ != path || ::fstat(appendFd_, &status) != 0 || status.st_nlink == 0) {
+            ::close(appendFd_);
+            appendFd_ = -1;
+        }
+    }
+    if (appendFd_ < 0) {
+        // O_APPEND makes each write land at the end atomically, so lines from several threads or
+        // processes stay whole; the file is created when missing, its folder never.
+        appendFd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (appendFd_ < 0) {
+            return errorFromErrno(errno);
+        }
+        appendPath_ = path;
+    }
+    if (!writeAll(appendFd_, bytes)) {
+        const int writeErrno = errno;
+        ::close(appendFd_);
+        appendFd_ = -1;
+        return errorFromErrno(writeErrno);
+    }
+    return {};
+}
+
+std::string PosixFileSystem::homeDirectory() const {
+    if (const char* home = absolutePathFromEnvironment("HOME")) {
+        return home;
+    }
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    std::string buffer(16384, '\0');
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr) {
+        return found->pw_dir;
+    }
+    return "/";
+}
+
+std::string PosixFileSystem::logsDirectory() const {
+    if (const char* state = absolutePathFromEnvironment("XDG_STATE_HOME")) {
+        return state;
+    }
+    std::string home = homeDirectory();
+    if (home.size() > 1 && home.back() == '/') {
+        home.pop_back();
+    }
+    return home + "/.local/state";
+}
+
+}  // namespace quenta::linux_platform

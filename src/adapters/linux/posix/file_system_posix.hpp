@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ports/file_system.hpp"
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace quenta::linux_platform {
+
+// The file system through POSIX calls. Creation is exclusive (O_EXCL, O_NOFOLLOW): nothing that is
+// already at a path, a symbolic link included, is ever replaced or written through.
+class PosixFileSystem : public FileSystem {
+  public:
+    PosixFileSystem() = default;
+    ~PosixFileSystem() override;
+    PosixFileSystem(const PosixFileSystem&) = delete;
+    PosixFileSystem& operator=(const PosixFileSystem&) = delete;
+
+    [[nodiscard]] bool itemExists(const std::string& path) const override;
+    [[nodiscard]] bool isDirectory(const std::string& path) const override;
+    Status writeNewFile(const std::string& path, std::string_view contents) override;
+    Status setPermissions(const std::string& path, unsigned mode) override;
+    Status createDirectory(const std::string& path) override;
+    Status appendToFile(const std::string& path, std::string_view bytes) override;
+    Status moveItem(const std::string& from, const std::string& to) override;
+    Status trashItem(const std::string& path) override;
+    [[nodiscard]] std::vector<Status> trashItems(const std::vector<std::string>& paths) override;
+    Status writeFileAtomically(const std::string& path, std::string_view contents) override;
+    [[nodiscard]] std::string temporaryDirectory() const override;
+    [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
+    [[nodiscard]] std::string homeDirectory() const override;
+    [[nodiscard]] std::string logsDirectory() const override;
+
+  private:
+    // The file appended to last, kept open for the next line: a log gets one line an item of a
+    // large paste or trash. It is opened again when another file is appended to, or when this one
+    // has been removed meanwhile (so a removed log, or its removed folder, is noticed at the next
+    // line). A log renamed away keeps receiving the lines of this process.
+    std::mutex appendMutex_;
+    std::string appendPath_;
+    int appendFd_ = -1;
+};
+
+// Writes all of `bytes` to the descriptor, retrying short writes and interruptions; false with
+// errno set on failure.
+bool writeAll(int fd, std::string_view bytes);
+
+// The absolute path with every link, "." and ".." resolved; none when it cannot be resolved
+// (errno tells why).
+std::optional<std::string> realPath(const std::string& path);
+
+// The value of an environment variable when it is set to an absolute path, else none.
+const char* absolutePathFromEnvironment(const char* name);
+
+}  // namespace quenta::linux_platform

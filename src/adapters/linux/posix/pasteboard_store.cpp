@@ -1,0 +1,242 @@
+#include "adapters/linux/posix/pasteboard_store.hpp"
+
+#include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/unique_fd.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <system_error>
+
+namespace quenta::linux_platform {
+namespace {
+
+constexpr const char* kFolderName = "quenta-pasteboard";
+constexpr const char* kEntriesName = "entries";
+constexpr const char* kSideName = "entries.new";
+constexpr const char* kLockName = "lock";
+constexpr std::string_view kMagic = "quenta-pasteboard 1\n";
+
+using Entries = std::map<std::string, std::string, std::less<>>;
+
+// The store's folder, opened without following a link and only when it is a folder of the user's
+// own; a folder anyone else may enter is closed to the user alone first.
+UniqueFd openFolder(const std::string& folder, bool create) {
+    if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return UniqueFd(-1);
+    }
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        return fd;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
+        return UniqueFd(-1);
+    }
+    if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0700) != 0) {
+        return UniqueFd(-1);
+    }
+    return fd;
+}
+
+// The serialized form: the magic line, then for each entry "<type length>:<text length>\n"
+// followed by the type's and the text's bytes.
+std::string serialize(const Entries& entries) {
+    std::string bytes(kMagic);
+    for (const auto& [type, text] : entries) {
+        bytes += std::to_string(type.size());
+        bytes += ':';
+        bytes += std::to_string(text.size());
+        bytes += '\n';
+        bytes += type;
+        bytes += text;
+    }
+    return bytes;
+}
+
+bool readLength(std::string_view& bytes, char terminator, std::size_t& length) {
+    const auto end = bytes.find(terminator);
+    if (end == std::string_view::npos || end == 0) {
+        return false;
+    }
+    const auto [next, error] = std::from_chars(bytes.data(), bytes.data() + end, length);
+    if (error != std::errc() || next != bytes.data() + end) {
+        return false;
+    }
+    bytes.remove_prefix(end + 1);
+    return true;
+}
+
+// The entries of a serialized store; none when the bytes are not a whole store.
+std::optional<Entries> parse(std::string_view bytes) {
+    if (bytes.substr(0, kMagic.size()) != kMagic) {
+        return std::nullopt;
+    }
+    bytes.remove_prefix(kMagic.size());
+    Entries entries;
+    while (!bytes.empty()) {
+        std::size_t typeLength = 0;
+        std::size_t textLength = 0;
+        if (!readLength(bytes, ':', typeLength) || !readLength(bytes, '\n', textLength) ||
+            typeLength > bytes.size() || textLength > bytes.size() - typeLength) {
+            return std::nullopt;
+        }
+        entries.insert_or_assign(std::string(bytes.substr(0, typeLength)),
+                                 std::string(bytes.substr(typeLength, textLength)));
+        bytes.remove_prefix(typeLength + textLength);
+    }
+    return entries;
+}
+
+// The entries stored in the folder: empty when there is no store file, or it is not a regular
+// file of the user's own, or it cannot be read whole.
+Entries readEntries(int folderFd) {
+    UniqueFd fd(::openat(folderFd, kEntriesName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid()) {
+        return {};
+    }
+    std::string bytes;
+    char buffer[16384];
+    while (true) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return {};
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return parse(bytes).value_or(Entries{});
+}
+
+// Replaces the store file whole: the side file is written and flushed, then renamed over it, and
+// the rename is flushed with the folder.
+bool writeEntries(int folderFd, const Entries& entries) {
+    UniqueFd fd(
+        ::openat(folderFd, kSideName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
+        return false;
+    }
+    if (!writeAll(fd.get(), serialize(entries)) || ::fsync(fd.get()) != 0 ||
+        ::renameat(folderFd, kSideName, folderFd, kEntriesName) != 0) {
+        ::unlinkat(folderFd, kSideName, 0);
+        return false;
+    }
+    (void)::fsync(folderFd);
+    return true;
+}
+
+// Holds the store's writer lock for as long as it lives.
+class WriterLock {
+  public:
+    explicit WriterLock(int folderFd)
+        : fd_(::openat(folderFd, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
+        if (!fd_.valid()) {
+            return;
+        }
+        int result = 0;
+        do {
+            result = ::flock(fd_.get(), LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        locked_ = result == 0;
+    }
+    // The lock is released when the descriptor closes.
+
+    [[nodiscard]] bool locked() const { return locked_; }
+
+  private:
+    UniqueFd fd_;
+    bool locked_ = false;
+};
+
+// Creates the cache home when the store falls back to it, as a user's cache folder may be missing.
+void createCacheHome(const std::string& folder) {
+    const std::filesystem::path parent = std::filesystem::path(folder).parent_path();
+    std::error_code ignored;
+    if (!std::filesystem::exists(parent, ignored)) {
+        std::filesystem::create_directories(parent, ignored);
+        std::filesystem::permissions(parent, std::filesystem::perms::owner_all, ignored);
+    }
+}
+
+}  // namespace
+
+std::string PasteboardStore::defaultFolder() {
+    if (const char* runtime = absolutePathFromEnvironment("XDG_RUNTIME_DIR")) {
+        return std::string(runtime) + "/" + kFolderName;
+    }
+    std::string cache;
+    if (const char* cacheHome = absolutePathFromEnvironment("XDG_CACHE_HOME")) {
+        cache = cacheHome;
+    } else {
+        cache = PosixFileSystem().homeDirectory();
+        if (cache.empty() || cache.back() != '/') {
+            cache += '/';
+        }
+        cache += ".cache";
+    }
+    return cache + "/" + kFolderName;
+}
+
+PasteboardStore::PasteboardStore() : folder_(defaultFolder()) {
+    if (absolutePathFromEnvironment("XDG_RUNTIME_DIR") == nullptr) {
+        createCacheHome(folder_);
+    }
+}
+
+PasteboardStore::PasteboardStore(std::string folder) : folder_(std::move(folder)) {}
+
+void PasteboardStore::clearContents() {
+    const UniqueFd folderFd = openFolder(folder_, true);
+    if (!folderFd.valid()) {
+        return;
+    }
+    const WriterLock lock(folderFd.get());
+    if (!lock.locked()) {
+        return;
+    }
+    if (::unlinkat(folderFd.get(), kEntriesName, 0) == 0) {
+        (void)::fsync(folderFd.get());
+    }
+}
+
+bool PasteboardStore::setString(std::string_view text, std::string_view type) {
+    const UniqueFd folderFd = openFolder(folder_, true);
+    if (!folderFd.valid()) {
+        return false;
+    }
+    const WriterLock lock(folderFd.get());
+    if (!lock.locked()) {
+        return false;
+    }
+    Entries entries = readEntries(folderFd.get());
+    entries.insert_or_assign(std::string(type), std::string(text));
+    return writeEntries(folderFd.get(), entries);
+}
+
+std::optional<std::string> PasteboardStore::stringForType(std::string_view type) const {
+    const UniqueFd folderFd = openFolder(folder_, false);
+    if (!folderFd.valid()) {
+        return std::nullopt;
+    }
+    const Entries entries = readEntries(folderFd.get());
+    if (const auto found = entries.find(type); found != entries.end()) {
+        return found->second;
+    }
+    return std::nullopt;
+}
+
+}  // namespace quenta::linux_platform

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ports/pasteboard.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quenta::linux_platform {
+
+// The general pasteboard as a per-user store on disk, shared by every process of the user and
+// outliving the process that wrote it.
+//
+// The store is a folder (by default $XDG_RUNTIME_DIR/quenta-pasteboard, or
+// $XDG_CACHE_HOME/quenta-pasteboard, default ~/.cache/quenta-pasteboard, when XDG_RUNTIME_DIR is
+// unset) created with mode 0700. A folder that is a symbolic link, is not a folder, or is not owned
+// by the user is refused: writes fail and reads find nothing.
+//
+// All entries live in one file that every write replaces whole (side file, fsync, rename), so a
+// reader in another process sees the old or the new contents, never a mix. Writers take an
+// exclusive lock (flock) around their read-modify-write, so two writers never lose each other's
+// entries. Readers take no lock.
+//
+// Only the store is written: the desktop clipboard is not offered the plain-text entry.
+//
+// Synchronous; any thread; keeps no state in memory between calls.
+class PasteboardStore : public Pasteboard {
+  public:
+    // The store at the user's default location.
+    PasteboardStore();
+    // The store in the given folder (created when missing, its parent never).
+    explicit PasteboardStore(std::string folder);
+
+    void clearContents() override;
+    bool setString(std::string_view text, std::string_view type) override;
+    [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
+
+    [[nodiscard]] const std::string& folder() const { return folder_; }
+
+    // The default folder of the store, from the environment as described above.
+    [[nodiscard]] static std::string defaultFolder();
+
+  private:
+    std::string folder_;
+};
+
+}  // namespace quenta::linux_platform

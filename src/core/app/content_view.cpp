@@ -1,0 +1,122 @@
+#include "core/app/content_view.hpp"
+
+#include <utility>
+
+namespace quenta {
+
+ContentView::ContentView(ContentViewPorts ports, InstallerTable table)
+    : ports_(ports), table_(std::move(table)), self_(std::make_shared<ContentView*>(this)) {}
+
+ContentView::~ContentView() = default;
+
+int ContentView::run(const std::string& tool, const std::vector<std::string>& arguments) {
+    return ports_.processes.run(tool, arguments);
+}
+
+void ContentView::showAlert(std::string_view message) {
+    ports_.alerts.runModal(
+        {std::string(kAlertTitle), std::string(message), std::string(kAlertButton)});
+}
+
+bool ContentView::registerExtension(bool showResult) {
+    const auto plugIns = ports_.bundle.builtInPlugInsPath();
+    if (!plugIns) {
+        showAlert("没有找到内置扩展。");
+        return false;
+    }
+    std::string extensionPath = *plugIns;
+    if (extensionPath.empty() || extensionPath.back() != '/') {
+        extensionPath += '/';
+    }
+    extensionPath += table_.extensionName;
+    if (!ports_.files.itemExists(extensionPath)) {
+        showAlert("没有找到 Finder 扩展：" + extensionPath);
+        return false;
+    }
+    const ToolRun registration = table_.registration(extensionPath);
+    const bool registered = run(registration.tool, registration.arguments) == 0;
+    if (showResult) {
+        showAlert(registered ? "扩展已注册，请在系统设置里启用“Lumvik”。"
+                             : "扩展注册失败，请确认 App 没有被系统隔离。");
+    }
+    return registered;
+}
+
+void ContentView::installOrRepair() {
+    const bool registered = registerExtension(false);
+    const int enableStatus = run(table_.enabling.tool, table_.enabling.arguments);
+    const ToolRun bundleRegistration = table_.bundleRegistration(ports_.bundle.bundlePath());
+    static_cast<void>(run(bundleRegistration.tool, bundleRegistration.arguments));
+    restartFileManager();
+    if (registered && enableStatus == 0) {
+        showAlert("安装成功！\n\n现在可以在 Finder 文件夹空白处右键，选择“Lumvik”。");
+        closeInstallerWindow();
+        return;
+    }
+    openExtensionsSettings();
+    showAlert(
+        "已尝试安装/修复，但系统可能拦截了扩展启用。\n\n"
+        "请在系统设置的扩展/访达扩展里手动启用“Lumvik”。");
+}
+
+void ContentView::openExtensionsSettings() {
+    if (!table_.firstSettingsAddress.empty() &&
+        ports_.workspace.openURL(table_.firstSettingsAddress)) {
+        return;
+    }
+    if (!table_.secondSettingsAddress.empty()) {
+        static_cast<void>(ports_.workspace.openURL(table_.secondSettingsAddress));
+    }
+}
+
+void ContentView::restartFileManager() {
+    static_cast<void>(run(table_.fileManagerRestart.tool, table_.fileManagerRestart.arguments));
+}
+
+void ContentView::closeInstallerWindow() {
+    ports_.mainQueue.asyncAfter(kCloseDelay, [weak = std::weak_ptr<ContentView*>(self_)] {
+        const auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        (*self)->ports_.shell.orderOutKeyWindow();
+        (*self)->ports_.shell.hide();
+    });
+}
+
+std::string ContentView::currentVersionText() const {
+    return "当前版本 v" + ports_.updates.currentVersion();
+}
+
+void ContentView::appear() {
+    setUpdateStatus(statusOnAppearance(updateStatus_, ports_.updates.availableUpdate()));
+    checkForUpdates();
+}
+
+void ContentView::checkForUpdates() {
+    setUpdateStatus(statusWhenCheckStarts(updateStatus_));
+    ports_.updates.check(
+        [weak = std::weak_ptr<ContentView*>(self_)](const UpdateChecker::CheckResult& result) {
+            if (const auto self = weak.lock()) {
+                (*self)->setUpdateStatus(statusWhenCheckEnds((*self)->updateStatus_, result));
+            }
+        });
+}
+
+void ContentView::downloadNewVersion() {
+    if (updateStatus_.release) {
+        static_cast<void>(ports_.workspace.openURL(updateStatus_.release->pageURL));
+    }
+}
+
+void ContentView::setUpdateStatus(UpdateStatus status) {
+    if (status == updateStatus_) {
+        return;
+    }
+    updateStatus_ = std::move(status);
+    if (onChange_) {
+        onChange_();
+    }
+}
+
+}  // namespace quenta

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "core/app/installer_table.hpp"
+#include "core/app/update_status.hpp"
+#include "core/shared/update_checker.hpp"
+#include "ports/alerts.hpp"
+#include "ports/app_shell.hpp"
+#include "ports/bundle.hpp"
+#include "ports/file_system.hpp"
+#include "ports/main_queue.hpp"
+#include "ports/process_runner.hpp"
+#include "ports/workspace.hpp"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenta {
+
+// The platform facilities the installer uses. All references outlive the ContentView.
+struct ContentViewPorts {
+    ProcessRunner& processes;
+    const FileSystem& files;
+    Workspace& workspace;
+    Alerts& alerts;
+    const Bundle& bundle;
+    MainQueue& mainQueue;
+    AppShell& shell;
+    UpdateChecker& updates;
+};
+
+// The installer window's contents as logic: its four commands (registering and enabling the file
+// manager's extension, opening the extension settings, restarting the file manager) and the update
+// row's state. A platform view draws it and calls these operations from its buttons; the view is
+// told through `setOnChange` whenever what it shows has changed. Main thread only.
+class ContentView {
+  public:
+    static constexpr std::string_view kAlertTitle = "访达右键Lumvik";
+    static constexpr std::string_view kAlertButton = "好";
+    static constexpr std::chrono::milliseconds kCloseDelay{200};
+
+    // The texts of the window, top to bottom.
+    static constexpr std::string_view kTitle = "访达右键Lumvik";
+    static constexpr std::string_view kSubtitle =
+        "启用 Finder 扩展后，在访达目录中右键即可创建常见文件。";
+    static constexpr std::string_view kCapabilitiesHeading = "可创建";
+    static constexpr std::string_view kFileKinds =
+        "txt、md、rtf、csv、json、html、css、docx、pdf、pptx、xlsx、js、py、swift、sh";
+    static constexpr std::string_view kOtherCommands =
+        "支持新建空白文件夹、剪切/粘贴、拷贝路径、打开终端、移到废纸篓";
+
+    // The four command buttons, left to right: label and system symbol name.
+    struct Command {
+        std::string_view label;
+        std::string_view symbol;
+    };
+    static constexpr Command kInstallCommand{"一键安装/修复", "wand.and.stars"};
+    static constexpr Command kRegisterCommand{"注册扩展", "plus.app"};
+    static constexpr Command kSettingsCommand{"打开扩展设置", "switch.2"};
+    static constexpr Command kRestartCommand{"重启访达", "arrow.clockwise"};
+    static constexpr std::string_view kHeaderSymbol = "doc.badge.plus";
+    static constexpr std::string_view kDownloadLabel = "下载新版本";
+    static constexpr std::string_view kCheckLabel = "检查更新";
+
+    ContentView(ContentViewPorts ports, InstallerTable table);
+    ~ContentView();
+    ContentView(const ContentView&) = delete;
+    ContentView& operator=(const ContentView&) = delete;
+
+    // Runs a tool and waits for it: its exit status, or -1 when it could not be started.
+    int run(const std::string& tool, const std::vector<std::string>& arguments);
+    // Shows a modal alert with the message; returns once it is dismissed.
+    void showAlert(std::string_view message);
+
+    // Registers the file manager's extension; true when the registration tool succeeded. The
+    // not-found alerts are shown whatever `showResult` says; the outcome only when it is true.
+    bool registerExtension(bool showResult);
+    // "一键安装/修复": registers, enables, registers the application again and restarts the file
+    // manager, every step whatever the earlier ones gave, then reports the outcome.
+    void installOrRepair();
+    // Opens the first settings address, or the second when the first cannot be opened.
+    void openExtensionsSettings();
+    // "重启访达": restarts the file manager; nothing is shown, whatever its outcome.
+    void restartFileManager();
+    // Hides the installer window and the application a moment later (kCloseDelay on the main
+    // queue); returns at once.
+    void closeInstallerWindow();
+
+    // The update row.
+    [[nodiscard]] std::string currentVersionText() const;
+    [[nodiscard]] const UpdateStatus& updateStatus() const { return updateStatus_; }
+    [[nodiscard]] UpdateStatusText statusText() const { return updateStatusText(updateStatus_); }
+    [[nodiscard]] bool showsDownloadButton() const { return updateStatus_.isAvailable(); }
+    [[nodiscard]] bool checkButtonEnabled() const {
+        return updateStatus_.kind != UpdateStatus::Kind::checking;
+    }
+    // Runs when the view comes on screen: shows a cached newer release at once, then checks.
+    void appear();
+    // "检查更新": starts a check and returns at once; its outcome updates the row.
+    void checkForUpdates();
+    // "下载新版本": opens the download page of the release shown.
+    void downloadNewVersion();
+
+    void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
+
+  private:
+    void setUpdateStatus(UpdateStatus status);
+
+    ContentViewPorts ports_;
+    InstallerTable table_;
+    UpdateStatus updateStatus_;
+    std::function<void()> onChange_;
+    // Deferred work (the close step, update completions) holds this weakly and does nothing once
+    // the view is gone.
+    std::shared_ptr<ContentView*> self_;
+};
+
+}  // namespace quenta

@@ -1,0 +1,342 @@
+#include "core/extension/finder_sync.hpp"
+
+#include "core/shared/file_paths.hpp"
+#include "core/shared/list_form.hpp"
+
+namespace quenta {
+namespace {
+
+std::string joinedByLineFeeds(const std::vector<std::string>& paths) {
+    std::string text;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (i > 0) {
+            text += "\n";
+        }
+        text += paths[i];
+    }
+    return text;
+}
+
+struct KindSelector {
+    FileKindId id;
+    std::string_view selector;
+};
+
+constexpr std::array<KindSelector, 15> kKindSelectors{{
+    {FileKindId::plainText, "createPlainText"},
+    {FileKindId::markdown, "createMarkdown"},
+    {FileKindId::richText, "createRichText"},
+    {FileKindId::csv, "createCSV"},
+    {FileKindId::json, "createJSON"},
+    {FileKindId::html, "createHTML"},
+    {FileKindId::css, "createCSS"},
+    {FileKindId::word, "createWord"},
+    {FileKindId::pdf, "createPDF"},
+    {FileKindId::powerpoint, "createPowerPoint"},
+    {FileKindId::excel, "createExcel"},
+    {FileKindId::javascript, "createJavaScript"},
+    {FileKindId::python, "createPython"},
+    {FileKindId::swift, "createSwift"},
+    {FileKindId::shell, "createShell"},
+}};
+
+}  // namespace
+
+FinderSync::FinderSync(ExtensionPorts ports, UpdateChecker& updateChecker)
+    : ports_(ports),
+      updateChecker_(updateChecker),
+      alive_(std::make_shared<ActivityLog*>(&ports.log)) {
+    ports_.controller.setDirectoryURLs({"/"});
+    updateChecker_.checkIfNeeded();
+}
+
+FinderSync::~FinderSync() = default;
+
+void FinderSync::writeLog(std::string_view message) {
+    ports_.log.write(message);
+}
+
+const std::vector<FinderSync::FileGroup>& FinderSync::fileGroups() {
+    using K = FileKindId;
+    static const std::vector<FileGroup> groups = {
+        {"文本文档",
+         {FileTemplate(K::plainText), FileTemplate(K::richText), FileTemplate(K::markdown)}},
+        {"办公文档",
+         {FileTemplate(K::word), FileTemplate(K::pdf), FileTemplate(K::powerpoint),
+          FileTemplate(K::excel)}},
+        {"数据文件", {FileTemplate(K::csv), FileTemplate(K::json)}},
+        {"编程开发",
+         {FileTemplate(K::html), FileTemplate(K::css), FileTemplate(K::javascript),
+          FileTemplate(K::python), FileTemplate(K::swift), FileTemplate(K::shell)}},
+    };
+    return groups;
+}
+
+std::string_view FinderSync::selectorFor(FileTemplate kind) {
+    return kKindSelectors[static_cast<std::size_t>(kind.id())].selector;
+}
+
+MenuImage FinderSync::symbolIcon(std::string_view name,
+                                 std::optional<std::string_view> accessibilityDescription) {
+    if (const auto cached = symbolIconCache_.find(name); cached != symbolIconCache_.end()) {
+        return cached->second;
+    }
+    MenuImage image =
+        ports_.icons.symbolImage(name, accessibilityDescription.value_or("")).value_or(MenuImage{});
+    image.width = 16;
+    image.height = 16;
+    symbolIconCache_.emplace(std::string(name), image);
+    return image;
+}
+
+MenuImage FinderSync::fileIcon(FileTemplate kind) {
+    if (const auto cached = fileIconCache_.find(kind.id()); cached != fileIconCache_.end()) {
+        return cached->second;
+    }
+    MenuImage image = ports_.icons.iconForFileType(kind.fileExtension());
+    image.width = 16;
+    image.height = 16;
+    fileIconCache_.emplace(kind.id(), image);
+    return image;
+}
+
+MenuImage FinderSync::toolbarItemImage() {
+    return symbolIcon("doc.badge.plus", "Lumvik");
+}
+
+Menu FinderSync::menu() {
+    Menu root{"Lumvik", {}};
+    const auto selected = ports_.controller.selectedItemURLs();
+    const std::size_t selectionCount = selected ? selected->size() : 0;
+
+    MenuItem submenu{MenuItem::Kind::item, "Lumvik", "", symbolIcon("doc.badge.plus", std::nullopt),
+                     std::nullopt,         {}};
+    bool firstGroup = true;
+    for (const auto& group : fileGroups()) {
+        if (!firstGroup) {
+            submenu.submenu.push_back(
+                {MenuItem::Kind::separator, "", "", std::nullopt, std::nullopt, {}});
+        }
+        firstGroup = false;
+        submenu.submenu.push_back(
+            {MenuItem::Kind::header, std::string(group.title), "", std::nullopt, false, {}});
+        for (const auto kind : group.templates) {
+            submenu.submenu.push_back({MenuItem::Kind::item,
+                                       std::string(kind.menuTitle()),
+                                       std::string(selectorFor(kind)),
+                                       fileIcon(kind),
+                                       std::nullopt,
+                                       {}});
+        }
+    }
+
+    const auto item = [&](std::string_view title, std::string_view action, std::string_view symbol,
+                          std::optional<bool> enabled) {
+        return MenuItem{MenuItem::Kind::item,
+                        std::string(title),
+                        std::string(action),
+                        symbolIcon(symbol, title),
+                        enabled,
+                        {}};
+    };
+    root.items.push_back(item("新建空白文件夹", "createFolder", "folder.badge.plus", std::nullopt));
+    root.items.push_back(std::move(submenu));
+    root.items.push_back(item("剪切", "cutItems", "scissors", selectionCount > 0));
+    root.items.push_back(item("粘贴到此处", "pasteCutItems", "doc.on.clipboard",
+                              ports_.pasteboard.stringForType(cutPathsPasteboardType).has_value()));
+    root.items.push_back(item("移到废纸篓", "trashItems", "trash", selectionCount > 0));
+    root.items.push_back(item("拷贝路径", "copyPath", "link", std::nullopt));
+    root.items.push_back(item("打开终端", "openTerminal", "terminal", std::nullopt));
+
+    // The check started here ends later; what it finds shows in a later menu.
+    updateChecker_.checkIfNeeded();
+    if (const auto release = updateChecker_.availableUpdate()) {
+        const std::string title = "有新版本 v" + release->version + " 可用";
+        root.items.push_back(item(title, "openUpdatePage", "arrow.down.circle", std::nullopt));
+    }
+    return root;
+}
+
+bool FinderSync::perform(std::string_view selector) {
+    for (const auto& entry : kKindSelectors) {
+        if (entry.selector == selector) {
+            create(FileTemplate(entry.id));
+            return true;
+        }
+    }
+    using Action = void (FinderSync::*)();
+    static constexpr std::array<std::pair<std::string_view, Action>, 7> actions{{
+        {"createFolder", &FinderSync::createFolder},
+        {"cutItems", &FinderSync::cutItems},
+        {"pasteCutItems", &FinderSync::pasteCutItems},
+        {"trashItems", &FinderSync::trashItems},
+        {"copyPath", &FinderSync::copyPath},
+        {"openTerminal", &FinderSync::openTerminal},
+        {"openUpdatePage", &FinderSync::openUpdatePage},
+    }};
+    for (const auto& [name, action] : actions) {
+        if (name == selector) {
+            (this->*action)();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FinderSync::isDirectory(const std::string& path) const {
+    return ports_.fileManager.isDirectory(path);
+}
+
+std::optional<std::string> FinderSync::targetDirectoryURL() {
+    const auto targeted = ports_.controller.targetedURL();
+    const auto selected = ports_.controller.selectedItemURLs();
+    std::string line = "targetedURL=";
+    line += targeted ? "Optional(" + quotedDebugText(*targeted) + ")" : "nil";
+    line += ", selected=";
+    line += selected ? "Optional(" + listForm(*selected) + ")" : "nil";
+    writeLog(line);
+
+    if (const auto items = ports_.controller.selectedItemURLs();
+        items && items->size() == 1 && isDirectory(items->front())) {
+        return items->front();
+    }
+    if (const auto target = ports_.controller.targetedURL()) {
+        return isDirectory(*target) ? *target : parentPath(*target);
+    }
+    const auto items = ports_.controller.selectedItemURLs();
+    if (!items || items->empty()) {
+        return frontFinderWindowURL();
+    }
+    const std::string& first = items->front();
+    return isDirectory(first) ? first : parentPath(first);
+}
+
+std::vector<std::string> FinderSync::pathTargetURLs() {
+    if (auto items = ports_.controller.selectedItemURLs(); items && !items->empty()) {
+        return *items;
+    }
+    if (auto target = ports_.controller.targetedURL()) {
+        return {*target};
+    }
+    if (auto front = frontFinderWindowURL()) {
+        return {*front};
+    }
+    return {};
+}
+
+std::optional<std::string> FinderSync::frontFinderWindowURL() {
+    auto answer = ports_.frontWindow.run(kFrontWindowScript);
+    if (answer.path) {
+        return fileURLPath(*answer.path);
+    }
+    writeLog("Finder AppleScript failed: " + (answer.errorInformation
+                                                  ? "Optional(" + *answer.errorInformation + ")"
+                                                  : std::string("nil")));
+    return std::nullopt;
+}
+
+bool FinderSync::runFolderCommand(std::string_view host, std::string_view failureLine,
+                                  std::string_view targetPrefix, std::vector<QueryItem> items) {
+    const auto folder = targetDirectoryURL();
+    if (!folder) {
+        writeLog(failureLine);
+        return false;
+    }
+    writeLog(std::string(targetPrefix) + *folder);
+    items.push_back({"path", *folder});
+    openMainAppURL(host, items);
+    return true;
+}
+
+void FinderSync::create(FileTemplate kind) {
+    writeLog("create invoked for " + std::string(kind.rawValue()));
+    runFolderCommand("create", "failed: no target directory",
+                     "target directory: ", {{"type", std::string(kind.rawValue())}});
+}
+
+void FinderSync::createFolder() {
+    runFolderCommand("folder", "create folder failed: no target directory",
+                     "create folder target directory: ", {});
+}
+
+void FinderSync::pasteCutItems() {
+    runFolderCommand("pasteCut", "paste cut failed: no target directory",
+                     "paste cut target directory: ", {});
+}
+
+void FinderSync::openTerminal() {
+    runFolderCommand("terminal", "open terminal failed: no target directory",
+                     "open terminal target directory: ", {});
+}
+
+void FinderSync::trashItems() {
+    const auto items = ports_.controller.selectedItemURLs().value_or(std::vector<std::string>{});
+    if (items.empty()) {
+        writeLog("trash failed: no selected paths");
+        return;
+    }
+    writeLog("trash paths: " + listForm(items));
+    openMainAppTrashURL(items);
+}
+
+void FinderSync::openMainAppTrashURL(const std::vector<std::string>& itemURLs) {
+    std::vector<QueryItem> items;
+    items.reserve(itemURLs.size());
+    for (const auto& path : itemURLs) {
+        items.push_back({"path", path});
+    }
+    openMainAppURL("trash", items);
+}
+
+void FinderSync::cutItems() {
+    const auto items = ports_.controller.selectedItemURLs().value_or(std::vector<std::string>{});
+    if (items.empty()) {
+        writeLog("cut failed: no selected paths");
+        return;
+    }
+    const std::string text = joinedByLineFeeds(items);
+    ports_.pasteboard.clearContents();
+    (void)ports_.pasteboard.setString(text, cutPathsPasteboardType);
+    (void)ports_.pasteboard.setString(text, Pasteboard::kPlainTextType);
+    writeLog("cut paths: " + listForm(items));
+}
+
+void FinderSync::copyPath() {
+    const auto paths = pathTargetURLs();
+    if (paths.empty()) {
+        writeLog("copy path failed: no target paths");
+        return;
+    }
+    ports_.pasteboard.clearContents();
+    (void)ports_.pasteboard.setString(joinedByLineFeeds(paths), Pasteboard::kPlainTextType);
+    writeLog("copied paths: " + listForm(paths));
+}
+
+void FinderSync::openUpdatePage() {
+    const auto release = updateChecker_.availableUpdate();
+    if (!release) {
+        return;
+    }
+    writeLog("open update page: " + release->pageURL);
+    ports_.launcher.openInBrowser(release->pageURL);
+}
+
+void FinderSync::openMainAppURL(std::string_view host, const std::vector<QueryItem>& queryItems) {
+    const auto url = formatRequestUrl(host, queryItems);
+    if (!url) {
+        writeLog("failed to build callback URL");
+        return;
+    }
+    writeLog("opening callback URL: " + *url);
+    std::weak_ptr<ActivityLog*> weak = alive_;
+    ports_.launcher.openWithMainApplication(*url, [weak](std::optional<Error> error) {
+        const auto alive = weak.lock();
+        if (!alive) {
+            return;
+        }
+        (*alive)->write(error ? "failed to open main app: " + error->description
+                              : std::string("main app open request sent"));
+    });
+}
+
+}  // namespace quenta

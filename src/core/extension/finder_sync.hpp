@@ -1,0 +1,117 @@
+#pragma once
+
+#include "core/extension/file_template.hpp"
+#include "core/extension/menu_model.hpp"
+#include "core/shared/activity_log.hpp"
+#include "core/shared/request_url.hpp"
+#include "core/shared/update_checker.hpp"
+#include "ports/application_launcher.hpp"
+#include "ports/file_manager_controller.hpp"
+#include "ports/file_system.hpp"
+#include "ports/front_window_query.hpp"
+#include "ports/icons.hpp"
+#include "ports/pasteboard.hpp"
+
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quenta {
+
+// The platform facilities the extension uses. All references outlive the FinderSync.
+struct ExtensionPorts {
+    FileSystem& fileManager;
+    FileManagerController& controller;
+    FrontWindowQuery& frontWindow;
+    Pasteboard& pasteboard;
+    ApplicationLauncher& launcher;
+    Icons& icons;
+    ActivityLog& log;
+};
+
+// The file-manager extension: its toolbar button, the menu it offers everywhere, the resolution of
+// what a command applies to, and the commands, which write the pasteboard or send a request URL to
+// the main application. One instance per process; every call comes on the host's main thread,
+// except the completion of a request, which only writes a log line.
+class FinderSync {
+  public:
+    static constexpr std::string_view cutPathsPasteboardType = "com.local.QuentaApp.cutPaths";
+    static constexpr std::string_view kLogFileName = "QuentaFinderExtension.log";
+    static constexpr std::string_view kSystemLogPrefix = "[QuentaFinderExtension] ";
+    static constexpr std::string_view kFrontWindowScript =
+        "tell application \"Finder\"\n"
+        "    if (count of Finder windows) > 0 then\n"
+        "        return POSIX path of (target of front Finder window as alias)\n"
+        "    else\n"
+        "        return POSIX path of (path to desktop folder)\n"
+        "    end if\n"
+        "end tell";
+
+    struct FileGroup {
+        std::string_view title;
+        std::vector<FileTemplate> templates;
+    };
+
+    // `updateChecker` is the process's one checker; it outlives the FinderSync.
+    FinderSync(ExtensionPorts ports, UpdateChecker& updateChecker);
+    ~FinderSync();
+    FinderSync(const FinderSync&) = delete;
+    FinderSync& operator=(const FinderSync&) = delete;
+
+    [[nodiscard]] std::string toolbarItemName() const { return "Lumvik"; }
+    [[nodiscard]] std::string toolbarItemToolTip() const { return "在当前位置新建文件"; }
+    [[nodiscard]] MenuImage toolbarItemImage();
+
+    // The same menu for every kind of menu the file manager asks for.
+    [[nodiscard]] Menu menu();
+
+    // Runs the menu action with that selector; false when there is no such action.
+    bool perform(std::string_view selector);
+
+    // The actions.
+    void create(FileTemplate kind);
+    void createFolder();
+    void cutItems();
+    void pasteCutItems();
+    void trashItems();
+    void copyPath();
+    void openTerminal();
+    void openUpdatePage();
+
+    // Target resolution.
+    [[nodiscard]] std::optional<std::string> targetDirectoryURL();
+    [[nodiscard]] std::vector<std::string> pathTargetURLs();
+    [[nodiscard]] std::optional<std::string> frontFinderWindowURL();
+    [[nodiscard]] bool isDirectory(const std::string& path) const;
+
+    [[nodiscard]] MenuImage symbolIcon(std::string_view name,
+                                       std::optional<std::string_view> accessibilityDescription);
+
+    static const std::vector<FileGroup>& fileGroups();
+    // The selector of a file kind's item, such as "createMarkdown".
+    static std::string_view selectorFor(FileTemplate kind);
+
+    // The request sending.
+    void openMainAppURL(std::string_view host, const std::vector<QueryItem>& queryItems);
+    void openMainAppTrashURL(const std::vector<std::string>& itemURLs);
+
+  private:
+    void writeLog(std::string_view message);
+    [[nodiscard]] MenuImage fileIcon(FileTemplate kind);
+    bool runFolderCommand(std::string_view host, std::string_view failureLine,
+                          std::string_view targetPrefix, std::vector<QueryItem> items);
+
+    ExtensionPorts ports_;
+    UpdateChecker& updateChecker_;
+    std::map<FileKindId, MenuImage> fileIconCache_;
+    std::map<std::string, MenuImage, std::less<>> symbolIconCache_;
+    // Completions of requests hold this weakly: once the instance is gone they do nothing.
+    std::shared_ptr<ActivityLog*> alive_;
+};
+
+}  // namespace quenta

@@ -1,0 +1,184 @@
+#include "core/requests/quenta_creator.hpp"
+
+#include "core/shared/file_paths.hpp"
+#include "core/shared/request_url.hpp"
+
+#include <array>
+
+namespace quenta {
+namespace {
+
+constexpr std::string_view kFolderBaseName = "新建文件夹";
+constexpr unsigned kExecutableMode = 0755;
+constexpr int kHighestNumberedName = 999;
+
+// The value of the first item named `name`; none when there is no such item or it has no value
+// (later items of that name are not tried).
+std::optional<std::string> firstValue(const std::vector<QueryItem>& items, std::string_view name) {
+    for (const auto& item : items) {
+        if (item.name == name) {
+            return item.value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string candidateName(std::string_view base, std::optional<std::string_view> extension) {
+    std::string name(base);
+    if (extension) {
+        name += ".";
+        name += *extension;
+    }
+    return name;
+}
+
+}  // namespace
+
+QuentaCreator::QuentaCreator(CreatorPorts ports) : ports_(ports) {}
+
+void QuentaCreator::writeLog(std::string_view message) {
+    ports_.log.write(message);
+}
+
+void QuentaCreator::showAlert(std::string_view message) {
+    ports_.alerts.runModal(
+        {std::string(kAlertTitle), std::string(message), std::string(kAlertButton)});
+}
+
+void QuentaCreator::handle(std::string_view url) {
+    std::string line = "handle url: ";
+    line += url;
+    writeLog(line);
+
+    constexpr std::string_view invalidCreate = "新建文件请求无效。";
+    if (urlScheme(url) != kRequestScheme) {
+        showAlert(invalidCreate);
+        return;
+    }
+    const auto components = parseUrl(url);
+    if (!components || !components->host) {
+        showAlert(invalidCreate);
+        return;
+    }
+    const std::string& host = *components->host;
+    const auto& items = components->queryItems;
+
+    if (host == "create") {
+        const auto type = firstValue(items, "type");
+        const auto path = firstValue(items, "path");
+        const auto kind = type ? QuentaKind::fromRawValue(*type) : std::nullopt;
+        if (!type || !path || !kind) {
+            showAlert(invalidCreate);
+            return;
+        }
+        create(*kind, fileURLPath(*path));
+        return;
+    }
+
+    // Commands that take one folder: the first "path" item with a value names it.
+    struct FolderCommand {
+        std::string_view host;
+        std::string_view invalidMessage;
+        void (QuentaCreator::*operation)(const std::string&);
+    };
+    static constexpr std::array<FolderCommand, 3> folderCommands{{
+        {"folder", "新建文件夹请求无效。", &QuentaCreator::createFolder},
+        {"pasteCut", "粘贴请求无效。", &QuentaCreator::pasteCutItems},
+        {"terminal", "打开终端请求无效。", &QuentaCreator::openTerminal},
+    }};
+    for (const auto& command : folderCommands) {
+        if (host == command.host) {
+            const auto path = firstValue(items, "path");
+            if (!path) {
+                showAlert(command.invalidMessage);
+                return;
+            }
+            (this->*command.operation)(fileURLPath(*path));
+            return;
+        }
+    }
+
+    if (host == "trash") {
+        std::vector<std::string> paths;
+        for (const auto& item : items) {
+            if (item.name == "path" && item.value) {
+                paths.push_back(fileURLPath(*item.value));
+            }
+        }
+        if (paths.empty()) {
+            showAlert("移到废纸篓请求无效。");
+            return;
+        }
+        trashItems(paths);
+        return;
+    }
+
+    std::string message = "请求无效：";
+    message += host;
+    showAlert(message);
+}
+
+std::string QuentaCreator::uniqueURL(std::string_view baseName,
+                                     std::optional<std::string_view> fileExtension,
+                                     const std::string& folder) const {
+    std::string candidate = appendingPathComponent(folder, candidateName(baseName, fileExtension));
+    if (!ports_.fileSystem.itemExists(candidate)) {
+        return candidate;
+    }
+    std::string numbered;
+    for (int n = 2; n <= kHighestNumberedName; ++n) {
+        numbered.assign(baseName);
+        numbered += " ";
+        numbered += std::to_string(n);
+        candidate = appendingPathComponent(folder, candidateName(numbered, fileExtension));
+        if (!ports_.fileSystem.itemExists(candidate)) {
+            return candidate;
+        }
+    }
+    std::string last(baseName);
+    last += " ";
+    last += ports_.uuids.makeUuidString();
+    return appendingPathComponent(folder, candidateName(last, fileExtension));
+}
+
+void QuentaCreator::create(QuentaKind kind, const std::string& folder) {
+    std::string line = "create ";
+    line += kind.rawValue();
+    line += " in ";
+    line += folder;
+    writeLog(line);
+
+    const auto fail = [&](const Error& error) {
+        writeLog("failed " + error.description);
+        showAlert("创建文件失败：" + error.description + "\n\n目录：" + folder);
+    };
+
+    const std::string path = uniqueURL(kind.baseName(), kind.fileExtension(), folder);
+    if (const Status written = ports_.fileSystem.writeNewFile(path, kind.contents()); !written) {
+        fail(written.error());
+        return;
+    }
+    writeLog("created " + path);
+    if (kind.isExecutable()) {
+        if (const Status changed = ports_.fileSystem.setPermissions(path, kExecutableMode);
+            !changed) {
+            fail(changed.error());
+            return;
+        }
+    }
+    ports_.workspace.revealItems({path});
+}
+
+void QuentaCreator::createFolder(const std::string& folder) {
+    writeLog("create folder in " + folder);
+    const std::string path = uniqueURL(kFolderBaseName, std::nullopt, folder);
+    if (const Status created = ports_.fileSystem.createDirectory(path); !created) {
+        writeLog("create folder failed " + created.error().description);
+        showAlert("创建文件夹失败：" + created.error().description + "\n\n目录：" + folder);
+        return;
+    }
+    writeLog("created folder " + path);
+    ports_.workspace.revealItems({path});
+}
+
+}  // namespace quenta

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/requests/quenta_kind.hpp"
+#include "core/shared/activity_log.hpp"
+#include "ports/alerts.hpp"
+#include "ports/file_system.hpp"
+#include "ports/pasteboard.hpp"
+#include "ports/uuid_source.hpp"
+#include "ports/workspace.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenta {
+
+// The platform facilities request handling uses. All references outlive the QuentaCreator.
+struct CreatorPorts {
+    FileSystem& fileSystem;
+    Alerts& alerts;
+    Workspace& workspace;
+    UuidSource& uuids;
+    ActivityLog& log;
+    Pasteboard& pasteboard;
+};
+
+// The application's request handlers: dispatch of request URLs and the file operations they reach.
+// It keeps no state between requests; every operation runs on the main thread, reports its own
+// failures (a log line and a modal alert) and returns once any alert has been dismissed.
+class QuentaCreator {
+  public:
+    static constexpr std::string_view kAlertTitle = "访达右键Lumvik";
+    static constexpr std::string_view kAlertButton = "好";
+    static constexpr std::string_view kLogFileName = "QuentaApp.log";
+    // The pasteboard type under which the extension's cut puts the cut items' paths.
+    static constexpr std::string_view kCutPathsPasteboardType = "com.local.QuentaApp.cutPaths";
+
+    explicit QuentaCreator(CreatorPorts ports);
+
+    // Handles one request URL, exactly as received.
+    void handle(std::string_view url);
+
+    void create(QuentaKind kind, const std::string& folder);
+    void createFolder(const std::string& folder);
+    void pasteCutItems(const std::string& folder);
+    void trashItems(const std::vector<std::string>& items);
+    void openTerminal(const std::string& folder);
+
+    // The first free name in `folder` for a base name and an optional extension (without the dot):
+    // the base name, then base name + " 2" ... " 999", then base name + " " + a new UUID, untested.
+    [[nodiscard]] std::string uniqueURL(std::string_view baseName,
+                                        std::optional<std::string_view> fileExtension,
+                                        const std::string& folder) const;
+
+  private:
+    void showAlert(std::string_view message);
+    void writeLog(std::string_view message);
+
+    CreatorPorts ports_;
+};
+
+}  // namespace quenta

@@ -1,0 +1,181 @@
+// Paste of cut items: the paths the extension's cut put on the pasteboard are moved into a folder.
+#include "core/requests/quenta_creator.hpp"
+#include "core/shared/file_paths.hpp"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenta {
+namespace {
+
+// The cut entry's paths: the text split at every line feed that is a character of its own, empty
+// pieces dropped. A carriage return right before a line feed forms one character with it, so that
+// pair does not split. Pieces are kept whole, untrimmed.
+std::vector<std::string> cutPaths(std::string_view text) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            if (i > start) {
+                pieces.emplace_back(text.substr(start, i - start));
+            }
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) {
+        pieces.emplace_back(text.substr(start));
+    }
+    return pieces;
+}
+
+// The absolute path with "." and ".." segments resolved and repeated or trailing slashes gone;
+// symbolic links are left alone.
+std::string standardizedPath(std::string_view path) {
+    std::vector<std::string_view> segments;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        end = end == std::string_view::npos ? path.size() : end;
+        const std::string_view segment = path.substr(start, end - start);
+        if (segment == "..") {
+            if (!segments.empty()) {
+                segments.pop_back();
+            }
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    if (segments.empty()) {
+        return "/";
+    }
+    std::string standardized;
+    for (const auto segment : segments) {
+        standardized += '/';
+        standardized += segment;
+    }
+    return standardized;
+}
+
+// A name's extension: what follows its last dot, unless that dot begins the name or ends it.
+std::optional<std::string> pathExtension(const std::string& name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) {
+        return std::nullopt;
+    }
+    return name.substr(dot + 1);
+}
+
+// True when `path` lies strictly below `folder` (both standardized or both resolved).
+bool isInside(const std::string& path, const std::string& folder) {
+    if (folder == "/") {
+        return path != "/";
+    }
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+}
+
+}  // namespace
+
+void QuentaCreator::pasteCutItems(const std::string& folder) {
+    writeLog("paste cut to " + folder);
+
+    const auto text = ports_.pasteboard.stringForType(kCutPathsPasteboardType);
+    if (!text) {
+        writeLog("paste cut failed: no cut paths");
+        showAlert("没有可粘贴的剪切项目。");
+        return;
+    }
+
+    // The extension only ever puts absolute paths on the pasteboard; anything else would be taken
+    // against this process's current folder, so it is dropped like a missing item.
+    std::vector<std::string> sources;
+    for (auto& piece : cutPaths(*text)) {
+        if (!piece.empty() && piece.front() == '/' && ports_.fileSystem.itemExists(piece)) {
+            sources.push_back(std::move(piece));
+        }
+    }
+    if (sources.empty()) {
+        ports_.pasteboard.clearContents();
+        showAlert("剪切项目不存在，无法粘贴。");
+        return;
+    }
+
+    const std::string destination = standardizedPath(folder);
+    // Resolved once for the whole paste.
+    const std::optional<std::string> resolvedDestination = ports_.fileSystem.resolvedPath(folder);
+
+    std::map<std::string, std::optional<std::string>> resolvedParents;
+    std::vector<std::string> placed;
+    std::vector<std::string> failures;
+    for (const auto& source : sources) {
+        const std::string standardized = standardizedPath(source);
+        const std::string name = lastPathComponent(standardized);
+        if (parentPath(standardized) == destination) {
+            placed.push_back(source);
+            continue;
+        }
+        // Only a folder can be moved into itself; whether S is one is asked only when D lies
+        // below S's path, which spares a status query per item of a large paste.
+        if (isInside(destination, standardized) && ports_.fileSystem.isDirectory(source)) {
+            failures.push_back(name + "：不能移动到自身内部");
+            continue;
+        }
+
+        const auto moveFailed = [&](const std::string& description) {
+            failures.push_back(name + "：" + description);
+            writeLog("move failed " + source + ": " + description);
+        };
+
+        // The same test with links resolved: a destination reached through a link that points
+        // into the folder would otherwise have the folder copied into itself without end. The
+        // source's own last component is left unresolved, as a link moves as a link. Items
+        // mostly share their folder, so each folder is resolved once.
+        if (resolvedDestination) {
+            const std::string parent = parentPath(standardized);
+            auto resolvedParent = resolvedParents.find(parent);
+            if (resolvedParent == resolvedParents.end()) {
+                resolvedParent =
+                    resolvedParents.emplace(parent, ports_.fileSystem.resolvedPath(parent)).first;
+            }
+            if (resolvedParent->second &&
+                isInside(*resolvedDestination,
+                         appendingPathComponent(*resolvedParent->second, name)) &&
+                ports_.fileSystem.isDirectory(source)) {
+                moveFailed("不能移动到自身内部（目标文件夹经由符号链接位于其中）");
+                continue;
+            }
+        }
+
+        const auto extension = pathExtension(name);
+        const std::string baseName =
+            extension ? name.substr(0, name.size() - extension->size() - 1) : name;
+        const std::string target = uniqueURL(baseName, extension, folder);
+        if (const Status moved = ports_.fileSystem.moveItem(source, target); !moved) {
+            moveFailed(moved.error().description);
+            continue;
+        }
+        placed.push_back(target);
+        writeLog("moved " + source + " to " + target);
+    }
+
+    if (!placed.empty()) {
+        ports_.pasteboard.clearContents();
+        ports_.workspace.revealItems(placed);
+    }
+    if (!failures.empty()) {
+        std::string message = "部分项目移动失败：\n\n";
+        for (std::size_t i = 0; i < failures.size(); ++i) {
+            if (i > 0) {
+                message += "\n";
+            }
+            message += failures[i];
+        }
+        showAlert(message);
+    }
+}
+
+}  // namespace quenta

@@ -1,0 +1,32 @@
+#include "core/requests/quenta_creator.hpp"
+#include "core/shared/file_paths.hpp"
+#include "core/shared/list_form.hpp"
+
+namespace quenta {
+void QuentaCreator::trashItems(const std::vector<std::string>& items) {
+    writeLog("trash " + listForm(items));
+
+    // Existence is not tested first: a missing item fails with the platform's own message.
+    const std::vector<Status> outcomes = ports_.fileSystem.trashItems(items);
+    std::string failureLines;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::string& item = items[i];
+        if (i < outcomes.size() && outcomes[i].ok()) {
+            writeLog("trashed " + item);
+            continue;
+        }
+        const std::string description = i < outcomes.size()
+                                            ? outcomes[i].error().description
+                                            : std::string("The item was not moved to the Trash.");
+        if (!failureLines.empty()) {
+            failureLines += "\n";
+        }
+        failureLines += lastPathComponent(item) + "：" + description;
+        writeLog("trash failed " + item + ": " + description);
+    }
+    if (!failureLines.empty()) {
+        showAlert("部分项目移到废纸篓失败：\n\n" + failureLines);
+    }
+}
+
+}  // namespace quenta

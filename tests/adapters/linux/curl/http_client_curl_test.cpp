@@ -1,0 +1,326 @@
+#include "adapters/linux/curl/http_client_curl.hpp"
+
+#include "adapters/linux/curl/lazy_http_client.hpp"
+#include "adapters/linux/gio/main_queue_glib.hpp"
+#include "adapters/linux/posix/install_layout.hpp"
+#include "core/shared/app_release.hpp"
+#include "support/temp_dir.hpp"
+#include "support/test_http_server.hpp"
+
+#include <arpa/inet.h>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace quenta::testing {
+namespace {
+
+using linux_platform::HttpClientCurl;
+using linux_platform::MainQueueGlib;
+using namespace std::chrono_literals;
+using Reply = TestHttpServer::Reply;
+
+const std::string kManifest = R"({"version": "1.3.0", "notes": "faster"})";
+
+Reply routes(const std::string& path) {
+    if (path == "/works/quentaapp/downloads/latest.json") {
+        return {TestHttpServer::response(200, kManifest, "Content-Type: application/json\r\n")};
+    }
+    if (path == "/missing") {
+        return {TestHttpServer::response(404, "<h1>Not Found</h1>")};
+    }
+    if (path == "/broken") {
+        return {TestHttpServer::response(500, "oops")};
+    }
+    if (path == "/moved") {
+        return {TestHttpServer::response(301, "",
+                                         "Location: /works/quentaapp/downloads/latest.json\r\n")};
+    }
+    if (path == "/loop") {
+        return {TestHttpServer::response(302, "", "Location: /loop\r\n")};
+    }
+    if (path == "/to-file") {
+        return {TestHttpServer::response(302, "", "Location: file:///etc/passwd\r\n")};
+    }
+    if (path == "/page") {
+        return {TestHttpServer::response(200, "<html><body>Downloads</body></html>")};
+    }
+    if (path == "/silent") {
+        return {"", true};
+    }
+    if (path == "/half") {
+        return {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"version\"", true};
+    }
+    if (path == "/not-http") {
+        return {"SSH-2.0-OpenSSH_9.2\r\n"};
+    }
+    if (path == "/huge") {
+        return {TestHttpServer::response(200, std::string(3 * 1024 * 1024, 'x'))};
+    }
+    if (path == "/huge-unannounced") {
+        return {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(3 * 1024 * 1024, 'x')};
+    }
+    return {TestHttpServer::response(404, "")};
+}
+
+class HttpClientCurlTest : public ::testing::Test {
+  protected:
+    HttpClientCurlTest() : context(g_main_context_new()), queue(context) {}
+    ~HttpClientCurlTest() override {
+        client.reset();
+        // Run what the destroyed client may still have queued, then drop the context.
+        while (g_main_context_iteration(context, FALSE)) {
+        }
+        g_main_context_unref(context);
+    }
+
+    // Runs one GET and the main context until its completion has run; checks that the completion
+    // ran once, on this thread.
+    Result<HttpResponse> fetch(const std::string& url, std::chrono::milliseconds timeout = 15s) {
+        std::optional<Result<HttpResponse>> outcome;
+        int calls = 0;
+        std::thread::id ranOn;
+        client->get(url, timeout, [&](Result<HttpResponse> answer) {
+            ++calls;
+            ranOn = std::this_thread::get_id();
+            outcome = std::move(answer);
+        });
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!outcome && std::chrono::steady_clock::now() < deadline) {
+            g_main_context_iteration(context, FALSE);
+            std::this_thread::sleep_for(1ms);
+        }
+        EXPECT_TRUE(outcome.has_value()) << "no answer within 30 s for " << url;
+        if (!outcome) {
+            return Error{ErrorKind::other, "no answer"};
+        }
+        // Nothing more may arrive for this request.
+        while (g_main_context_iteration(context, FALSE)) {
+        }
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(ranOn, std::this_thread::get_id());
+        return *outcome;
+    }
+
+    GMainContext* context;
+    MainQueueGlib queue;
+    std::unique_ptr<HttpClient> client = std::make_unique<HttpClientCurl>(queue);
+    TestHttpServer server{routes};
+};
+
+TEST_F(HttpClientCurlTest, AnswersWithStatusAndBody) {
+    const auto ok = fetch(server.url("/works/quentaapp/downloads/latest.json"));
+    ASSERT_TRUE(ok.ok()) << ok.error().description;
+    EXPECT_EQ(ok.value(), (HttpResponse{200, kManifest}));
+    EXPECT_EQ(decodeReleaseManifest(*ok.value().body).value(), "1.3.0");
+
+    const auto request = server.requests().at(0);
+    EXPECT_EQ(request.rfind("GET /works/quentaapp/downloads/latest.json HTTP/1.1\r\n", 0), 0U)
+        << request;
+
+    EXPECT_EQ(fetch(server.url("/missing")).value(), (HttpResponse{404, "<h1>Not Found</h1>"}));
+    EXPECT_EQ(fetch(server.url("/broken")).value().status, 500);
+
+    const auto page = fetch(server.url("/page"));
+    ASSERT_EQ(page.value().status, 200);
+    EXPECT_EQ(decodeReleaseManifest(*page.value().body).error().kind, ErrorKind::decoding);
+}
+
+TEST_F(HttpClientCurlTest, FollowsRedirectsButNotForeverNorOutOfHttp) {
+    EXPECT_EQ(fetch(server.url("/moved")).value(), (HttpResponse{200, kManifest}));
+    EXPECT_EQ(server.requests().size(), 2U);
+
+    const auto loop = fetch(server.url("/loop"));
+    ASSERT_FALSE(loop.ok());
+    EXPECT_EQ(loop.error().kind, ErrorKind::transport);
+    EXPECT_LE(server.requests().size(), 2U + 1U + HttpClientCurl::kMaxRedirects);
+
+    const auto toFile = fetch(server.url("/to-file"));
+    ASSERT_FALSE(toFile.ok());
+    EXPECT_EQ(toFile.error().kind, ErrorKind::transport);
+}
+
+TEST_F(HttpClientCurlTest, ASilentOrStalledServerIsCutByTheTimeout) {
+    for (const char* path : {"/silent", "/half"}) {
+        const auto started = std::chrono::steady_clock::now();
+        const auto answer = fetch(server.url(path), 300ms);
+        const auto took = std::chrono::steady_clock::now() - started;
+        ASSERT_FALSE(answer.ok()) << path;
+        EXPECT_EQ(answer.error().kind, ErrorKind::transport) << path;
+        EXPECT_FALSE(answer.error().description.empty());
+        EXPECT_GE(took, 250ms) << path;
+        EXPECT_LT(took, 5s) << path;
+    }
+}
+
+TEST_F(HttpClientCurlTest, AnswersThatAreNotHttpOrTooLargeAreBadServerResponses) {
+    for (const char* path : {"/not-http", "/huge", "/huge-unannounced"}) {
+        const auto answer = fetch(server.url(path));
+        ASSERT_FALSE(answer.ok()) << path;
+        EXPECT_EQ(answer.error().kind, ErrorKind::badServerResponse) << path;
+    }
+}
+
+TEST_F(HttpClientCurlTest, NoServerIsATransportError) {
+    const int port = freeLocalPort();
+    const auto refused = fetch("http://127.0.0.1:" + std::to_string(port) + "/latest.json");
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().kind, ErrorKind::transport);
+    EXPECT_FALSE(refused.error().description.empty());
+
+    EXPECT_EQ(fetch("ftp://127.0.0.1/latest.json").error().kind, ErrorKind::transport);
+    EXPECT_EQ(fetch("not a url at all").error().kind, ErrorKind::transport);
+}
+
+TEST_F(HttpClientCurlTest, ManyRequestsAtOnceEachAnswerOnce) {
+    int answered = 0;
+    for (int i = 0; i < 8; ++i) {
+        client->get(server.url(i % 2 == 0 ? "/moved" : "/missing"), 15s,
+                    [&answered](const Result<HttpResponse>& answer) {
+                        EXPECT_TRUE(answer.ok());
+                        ++answered;
+                    });
+    }
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (answered < 8 && std::chrono::steady_clock::now() < deadline) {
+        g_main_context_iteration(context, FALSE);
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(answered, 8);
+}
+
+TEST_F(HttpClientCurlTest, DestroyingTheClientEndsTransfersStillRunning) {
+    std::optional<Result<HttpResponse>> outcome;
+    client->get(server.url("/silent"), 15s,
+                [&outcome](Result<HttpResponse> answer) { outcome = std::move(answer); });
+    while (server.requests().empty()) {
+        std::this_thread::sleep_for(5ms);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    client.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->error().kind, ErrorKind::transport);
+}
+
+// An HTTPS server with a certificate no authority signed: `openssl s_server`, run for the test.
+class SelfSignedServer {
+  public:
+    explicit SelfSignedServer(const TempDir& dir) : port_(freeLocalPort()) {
+        const std::string key = dir / "key.pem";
+        const std::string cert = dir / "cert.pem";
+        const CommandResult made = runCommand(
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+            "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+            shellQuote(key) + " -out " + shellQuote(cert) + " 2>&1");
+        if (made.status != 0) {
+            error_ = "openssl req failed: " + made.out;
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const std::string accept = "127.0.0.1:" + std::to_string(port_);
+            ::execlp("openssl", "openssl", "s_server", "-quiet", "-www", "-accept", accept.c_str(),
+                     "-cert", cert.c_str(), "-key", key.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Ready once it accepts connections.
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            if (accepts()) {
+                return;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        error_ = "openssl s_server did not start";
+    }
+    ~SelfSignedServer() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    SelfSignedServer(const SelfSignedServer&) = delete;
+    SelfSignedServer& operator=(const SelfSignedServer&) = delete;
+
+    [[nodiscard]] const std::string& error() const { return error_; }
+    [[nodiscard]] std::string url() const {
+        return "https://127.0.0.1:" + std::to_string(port_) + "/latest.json";
+    }
+
+  private:
+    [[nodiscard]] bool accepts() const {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port_));
+        const bool connected =
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return connected;
+    }
+
+    int port_;
+    pid_t pid_ = -1;
+    std::string error_;
+};
+
+TEST_F(HttpClientCurlTest, ASelfSignedCertificateIsRefused) {
+    const TempDir dir;
+    const SelfSignedServer https(dir);
+    ASSERT_EQ(https.error(), "");
+    const auto answer = fetch(https.url());
+    ASSERT_FALSE(answer.ok()) << "an untrusted certificate must not be accepted";
+    EXPECT_EQ(answer.error().kind, ErrorKind::transport);
+    EXPECT_NE(answer.error().description.find("certificate"), std::string::npos)
+        << answer.error().description;
+}
+
+}  // namespace
+}  // namespace quenta::testing
+
+namespace quenta::testing {
+namespace {
+
+// The hosts' client: the libcurl client loaded from its module on the first request.
+class LazyHttpClientTest : public HttpClientCurlTest {
+  protected:
+    LazyHttpClientTest() {
+        client = std::make_unique<linux_platform::LazyHttpClient>(
+            queue, linux_platform::httpClientModulePath());
+    }
+};
+
+TEST_F(LazyHttpClientTest, LoadsTheModuleOnTheFirstRequestAndAnswersThroughIt) {
+    const auto ok = fetch(server.url("/works/quentaapp/downloads/latest.json"));
+    ASSERT_TRUE(ok.ok()) << ok.error().description;
+    EXPECT_EQ(ok.value(), (HttpResponse{200, kManifest}));
+    EXPECT_EQ(fetch(server.url("/missing")).value().status, 404);
+    EXPECT_EQ(fetch(server.url("/not-http")).error().kind, ErrorKind::badServerResponse);
+}
+
+TEST_F(LazyHttpClientTest, AMissingModuleAnswersEveryRequestWithATransportError) {
+    client = std::make_unique<linux_platform::LazyHttpClient>(queue, "/nonexistent/quenta-http.so");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto failed = fetch(server.url("/works/quentaapp/downloads/latest.json"));
+        ASSERT_FALSE(failed.ok());
+        EXPECT_EQ(failed.error().kind, ErrorKind::transport);
+        EXPECT_NE(failed.error().description.find("/nonexistent/quenta-http.so"), std::string::npos)
+            << failed.error().description;
+    }
+    EXPECT_TRUE(server.requests().empty());
+}
+
+}  // namespace
+}  // namespace quenta::testing

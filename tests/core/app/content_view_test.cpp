@@ -1,0 +1,233 @@
+// The installer's commands over fakes, with the macOS table's tools (the Linux table maps each
+// step; its own test is at the end): registration, install or repair, settings, restart, close.
+#include "core/app/content_view_rig.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quenta::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::IsEmpty;
+
+constexpr const char* kPlugIns = "/Applications/QuentaApp.app/Contents/PlugIns";
+constexpr const char* kExtension =
+    "/Applications/QuentaApp.app/Contents/PlugIns/QuentaFinderExtension.appex";
+constexpr const char* kPluginKit = "/usr/bin/pluginkit";
+constexpr const char* kLsregister =
+    "/System/Library/Frameworks/CoreServices.framework/Frameworks/LaunchServices.framework/"
+    "Support/lsregister";
+constexpr const char* kNotFound =
+    "没有找到 Finder 扩展：/Applications/QuentaApp.app/Contents/PlugIns/"
+    "QuentaFinderExtension.appex";
+constexpr const char* kRegistered = "扩展已注册，请在系统设置里启用“Lumvik”。";
+constexpr const char* kRegistrationFailed = "扩展注册失败，请确认 App 没有被系统隔离。";
+constexpr const char* kInstalled =
+    "安装成功！\n\n现在可以在 Finder 文件夹空白处右键，选择“Lumvik”。";
+constexpr const char* kInstallFailed =
+    "已尝试安装/修复，但系统可能拦截了扩展启用。\n\n请在系统设置的扩展/"
+    "访达扩展里手动启用“Lumvik”。";
+constexpr const char* kFirstSettings = "x-apple.systempreferences:com.apple.ExtensionsPreferences";
+constexpr const char* kSecondSettings =
+    "x-apple.systempreferences:com.apple.LoginItems-Settings.extension";
+
+class ContentViewTest : public ::testing::Test, protected ContentViewRig {
+  protected:
+    ContentViewTest() : ContentViewRig("1.0.0") {
+        bundle.plugInsPath = kPlugIns;
+        bundle.ownPath = "/Applications/QuentaApp.app";
+        files.addDirectory(kPlugIns);
+        files.addDirectory(kExtension);
+        // Everything the view does, in one list, to check the order of steps.
+        processes.onRun = [this](const RecordingProcessRunner::Run& run) {
+            std::string line = "run " + run.tool.substr(run.tool.rfind('/') + 1);
+            for (const auto& argument : run.arguments) {
+                line += " " + argument;
+            }
+            steps.push_back(line);
+        };
+        alerts.onAlert = [this](const AlertContent& alert) {
+            steps.push_back("alert " + alert.message);
+            EXPECT_EQ(alert.title, "访达右键Lumvik");
+            EXPECT_EQ(alert.button, "好");
+            EXPECT_EQ(queue.pendingCount(), 0u) << "nothing is scheduled before the alert closes";
+        };
+    }
+
+    void succeedAll() {
+        processes.statuses = {{kPluginKit, 0}, {kLsregister, 0}, {"/usr/bin/killall", 0}};
+    }
+
+    std::vector<std::string> steps;
+};
+
+// ---- 注册扩展 ----
+
+TEST_F(ContentViewTest, RegisteringWithoutAPlugInsFolderSaysSoWhateverShowResultSays) {
+    bundle.plugInsPath.reset();
+    EXPECT_FALSE(view.registerExtension(false));
+    EXPECT_FALSE(view.registerExtension(true));
+    EXPECT_THAT(alerts.messages(), ElementsAre("没有找到内置扩展。", "没有找到内置扩展。"));
+    EXPECT_THAT(processes.runs, IsEmpty());
+}
+
+TEST_F(ContentViewTest, RegisteringAMissingExtensionNamesItsFullPath) {
+    files = FakeFileSystem();
+    files.addDirectory(kPlugIns);
+    EXPECT_FALSE(view.registerExtension(false));
+    EXPECT_THAT(alerts.messages(), ElementsAre(kNotFound));
+    EXPECT_THAT(processes.runs, IsEmpty());
+}
+
+TEST_F(ContentViewTest, RegistrationOutcomeIsShownOnlyWhenAsked) {
+    processes.statuses[kPluginKit] = 0;
+    EXPECT_TRUE(view.registerExtension(true));
+    EXPECT_TRUE(view.registerExtension(false));
+    EXPECT_THAT(processes.runs[0], (RecordingProcessRunner::Run{kPluginKit, {"-a", kExtension}}));
+
+    processes.statuses[kPluginKit] = 1;
+    EXPECT_FALSE(view.registerExtension(true));
+    EXPECT_FALSE(view.registerExtension(false));
+    processes.statuses.erase(kPluginKit);  // the tool cannot be started: -1
+    EXPECT_FALSE(view.registerExtension(true));
+    EXPECT_THAT(alerts.messages(),
+                ElementsAre(kRegistered, kRegistrationFailed, kRegistrationFailed));
+}
+
+// ---- 一键安装/修复 ----
+
+TEST_F(ContentViewTest, InstallRunsEveryStepInOrderThenClosesTheWindowAfterTheAlert) {
+    succeedAll();
+    view.installOrRepair();
+    EXPECT_THAT(steps, ElementsAre("run pluginkit -a " + std::string(kExtension),
+                                   "run pluginkit -e use -i com.local.QuentaApp.FinderExtension",
+                                   "run lsregister -f /Applications/QuentaApp.app",
+                                   "run killall Finder", std::string("alert ") + kInstalled));
+    EXPECT_THAT(workspace.openedURLs, IsEmpty());
+    queue.advance(199ms);
+    EXPECT_THAT(shell.events, IsEmpty());
+    queue.advance(1ms);
+    EXPECT_THAT(shell.events, ElementsAre("orderOutKeyWindow", "hide"));
+}
+
+TEST_F(ContentViewTest, InstallWithTheExtensionMissingStillRunsTheRestAndShowsTwoAlerts) {
+    succeedAll();
+    files = FakeFileSystem();
+    files.addDirectory(kPlugIns);
+    view.installOrRepair();
+    EXPECT_THAT(steps, ElementsAre(std::string("alert ") + kNotFound,
+                                   "run pluginkit -e use -i com.local.QuentaApp.FinderExtension",
+                                   "run lsregister -f /Applications/QuentaApp.app",
+                                   "run killall Finder", std::string("alert ") + kInstallFailed));
+    EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings));
+    queue.advance(1s);
+    EXPECT_THAT(shell.events, IsEmpty()) << "the window stays";
+}
+
+TEST_F(ContentViewTest, InstallFailsWhenRegistrationOrEnablingFails) {
+    struct Case {
+        int registrationStatus;
+        int enableStatus;
+    };
+    // Registration and enabling are both pluginkit; the fake answers by tool, so tell the two runs
+    // apart by their first argument.
+    for (const Case c : {Case{1, 0}, Case{0, 1}, Case{-1, 0}, Case{0, -1}, Case{0, 2}}) {
+        SCOPED_TRACE(std::to_string(c.registrationStatus) + "/" + std::to_string(c.enableStatus));
+        alerts.shown.clear();
+        workspace.openedURLs.clear();
+        struct Answering : ProcessRunner {
+            Case answers;
+            std::vector<std::string> tools;
+            int run(const std::string& tool, const std::vector<std::string>& arguments) override {
+                tools.push_back(tool);
+                if (tool == kPluginKit) {
+                    return arguments.at(0) == "-a" ? answers.registrationStatus
+                                                   : answers.enableStatus;
+                }
+                return 0;
+            }
+        } answering;
+        answering.answers = c;
+        ContentView failing({answering, files, workspace, alerts, bundle, queue, shell, updates},
+                            macosInstallerTable());
+        failing.installOrRepair();
+        EXPECT_THAT(alerts.messages(), ElementsAre(kInstallFailed));
+        EXPECT_THAT(answering.tools,
+                    ElementsAre(kPluginKit, kPluginKit, kLsregister, "/usr/bin/killall"));
+        EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings));
+        EXPECT_EQ(queue.pendingCount(), 0u);
+    }
+}
+
+TEST_F(ContentViewTest, TheStatusesOfReRegistrationAndRestartAreNotLookedAt) {
+    processes.statuses = {{kPluginKit, 0}};  // lsregister and killall cannot even start
+    view.installOrRepair();
+    EXPECT_THAT(alerts.messages(), ElementsAre(kInstalled));
+}
+
+// ---- 打开扩展设置, 重启访达 ----
+
+TEST_F(ContentViewTest, SettingsTryTheSecondAddressOnlyWhenTheFirstDoesNotOpen) {
+    view.openExtensionsSettings();
+    EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings));
+
+    workspace.openedURLs.clear();
+    workspace.refusedURLs = {kFirstSettings};
+    view.openExtensionsSettings();
+    EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings, kSecondSettings));
+
+    workspace.openedURLs.clear();
+    workspace.refusedURLs = {kFirstSettings, kSecondSettings};
+    view.openExtensionsSettings();
+    EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings, kSecondSettings));
+    EXPECT_THAT(alerts.shown, IsEmpty());
+}
+
+TEST_F(ContentViewTest, RestartingTheFileManagerShowsNothingEvenWhenItFails) {
+    view.restartFileManager();
+    processes.statuses["/usr/bin/killall"] = 1;
+    view.restartFileManager();
+    EXPECT_THAT(steps, ElementsAre("run killall Finder", "run killall Finder"));
+    EXPECT_THAT(alerts.shown, IsEmpty());
+}
+
+TEST_F(ContentViewTest, TheCloseStepDoesNothingOnceTheViewIsGone) {
+    auto shortLived = std::make_unique<ContentView>(
+        ContentViewPorts{processes, files, workspace, alerts, bundle, queue, shell, updates},
+        macosInstallerTable());
+    shortLived->closeInstallerWindow();
+    shortLived.reset();
+    EXPECT_EQ(queue.advance(1s), 1);
+    EXPECT_THAT(shell.events, IsEmpty());
+}
+
+// ---- The Linux table ----
+
+TEST(InstallerTableTest, LinuxMapsEachStepToTheDesktopsCounterpart) {
+    const InstallerTable& table = platformInstallerTable();
+    EXPECT_THAT(table.extensionName, EndsWith(".so"));
+    const ToolRun registration = table.registration("/usr/lib/quentaapp/plugins/m.so");
+    EXPECT_EQ(registration.tool, "/usr/bin/ln");
+    ASSERT_EQ(registration.arguments.size(), 3u);
+    EXPECT_EQ(registration.arguments[0], "-sf");
+    EXPECT_EQ(registration.arguments[1], "/usr/lib/quentaapp/plugins/m.so");
+    EXPECT_THAT(registration.arguments[2],
+                EndsWith("/nautilus/extensions-4/" + table.extensionName));
+    EXPECT_EQ(table.enabling,
+              (ToolRun{"/usr/bin/xdg-mime",
+                       {"default", "quentaapp.desktop", "x-scheme-handler/quentaapp"}}));
+    EXPECT_EQ(table.bundleRegistration("/usr/share/applications"),
+              (ToolRun{"/usr/bin/update-desktop-database", {"/usr/share/applications"}}));
+    EXPECT_EQ(table.fileManagerRestart, (ToolRun{"/usr/bin/nautilus", {"-q"}}));
+    EXPECT_EQ(table.firstSettingsAddress, "gnome-default-apps-panel.desktop");
+    EXPECT_EQ(table.secondSettingsAddress, "gnome-control-center.desktop");
+}
+
+}  // namespace
+}  // namespace quenta::testing
