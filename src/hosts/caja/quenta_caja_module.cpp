@@ -1,0 +1,107 @@
+// The Caja (MATE's file manager, GTK 3) module of the extension: a composition root like the
+// GNOME Files module. When Caja loads it, it creates one FinderSync with the Linux adapters; its
+// menu provider renders the extension's menu into CajaMenuItems (the same titles, order, submenu
+// and enabled states; Caja draws no separators for extension items, the disabled group headers
+// mark the groups), and its toolbar button: the extension's name, tool tip and icon, holding the
+// same menu. Each rendered menu keeps the situation Caja reported for it. Caja calls all of this
+// on its main thread.
+#include <glib-object.h>
+#include <gmodule.h>
+
+// Declared with C linkage and exported before the header declares them.
+extern "C" {
+G_MODULE_EXPORT void caja_module_initialize(GTypeModule* module);
+G_MODULE_EXPORT void caja_module_shutdown(void);
+G_MODULE_EXPORT void caja_module_list_types(const GType** types, int* num_types);
+}
+
+#include "adapters/linux/gtk3/gtk3_clipboard_pasteboard.hpp"
+#include "hosts/menu_module.hpp"
+
+#include <libcaja-extension/caja-file-info.h>
+#include <libcaja-extension/caja-menu-provider.h>
+#include <libcaja-extension/caja-menu.h>
+
+namespace {
+
+namespace lp = quenta::linux_platform;
+
+struct Caja {
+    using Item = CajaMenuItem;
+    using Clipboard = lp::Gtk3ClipboardPasteboard;
+    static constexpr bool kSeparators = false;
+    static constexpr bool kOmitDisabled = false;
+
+    static Item* newItem(const char* name, const char* label, const char* tip, const char* icon) {
+        return caja_menu_item_new(name, label, tip, icon);
+    }
+    static Item* newSeparator(const char*) { return nullptr; }
+    static void setSubmenu(Item* item, GList* children) {
+        CajaMenu* submenu = caja_menu_new();
+        for (GList* node = children; node != nullptr; node = node->next) {
+            caja_menu_append_item(submenu, static_cast<CajaMenuItem*>(node->data));
+        }
+        caja_menu_item_list_free(children);
+        caja_menu_item_set_submenu(item, submenu);
+        g_object_unref(submenu);
+    }
+};
+
+using Module = quenta::hosts::MenuModule<Caja>;
+
+GType providerType = 0;
+
+GList* getFileItems(CajaMenuProvider*, GtkWidget*, GList* files) {
+    if (files == nullptr) {
+        return nullptr;
+    }
+    return Module::menuFor("selection", lp::MenuSituationController::situationForSelection(
+                                            files, caja_file_info_get_location));
+}
+
+GList* getBackgroundItems(CajaMenuProvider*, GtkWidget*, CajaFileInfo* currentFolder) {
+    return Module::menuFor("background", lp::MenuSituationController::situationForFolder(
+                                             currentFolder, caja_file_info_get_location));
+}
+
+GList* getToolbarItems(CajaMenuProvider*, GtkWidget*, CajaFileInfo* currentFolder) {
+    return Module::toolbarFor(lp::MenuSituationController::situationForFolder(
+        currentFolder, caja_file_info_get_location));
+}
+
+void initializeMenuProvider(gpointer iface, gpointer) {
+    auto* provider = static_cast<CajaMenuProviderIface*>(iface);
+    provider->get_file_items = getFileItems;
+    provider->get_background_items = getBackgroundItems;
+    provider->get_toolbar_items = getToolbarItems;
+}
+
+struct QuentaMenuProvider {
+    GObject parent;
+};
+struct QuentaMenuProviderClass {
+    GObjectClass parent;
+};
+
+}  // namespace
+
+void caja_module_initialize(GTypeModule* module) {
+    const GTypeInfo info = {
+        sizeof(QuentaMenuProviderClass), nullptr, nullptr, nullptr, nullptr, nullptr,
+        sizeof(QuentaMenuProvider),      0,       nullptr, nullptr,
+    };
+    providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "QuentaMenuProvider", &info,
+                                               static_cast<GTypeFlags>(0));
+    const GInterfaceInfo menuProvider = {initializeMenuProvider, nullptr, nullptr};
+    g_type_module_add_interface(module, providerType, CAJA_TYPE_MENU_PROVIDER, &menuProvider);
+    Module::start();
+}
+
+void caja_module_shutdown(void) {
+    Module::stop();
+}
+
+void caja_module_list_types(const GType** types, int* num_types) {
+    *types = &providerType;
+    *num_types = 1;
+}

@@ -1,0 +1,205 @@
+#pragma once
+
+// What the file-manager modules (Nemo, Caja, Thunar) have in common: the one extension each
+// builds when its host loads it, and the walk that renders the extension's menu model into the
+// host's menu items. A module supplies a small host description (its item type, how to create an
+// item, a separator and a submenu, and what its host draws) and its own entry points and GType
+// registration. Every call comes on the host's main thread.
+#include "adapters/linux/curl/lazy_http_client.hpp"
+#include "adapters/linux/gio/main_queue_glib.hpp"
+#include "adapters/linux/gio/menu_situation_controller.hpp"
+#include "adapters/linux/posix/defaults_json_file.hpp"
+#include "adapters/linux/posix/desktop_folder_query.hpp"
+#include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/freedesktop_icons.hpp"
+#include "adapters/linux/posix/install_layout.hpp"
+#include "adapters/linux/posix/main_app_launcher.hpp"
+#include "adapters/linux/posix/pasteboard_store.hpp"
+#include "adapters/linux/posix/project_bundle.hpp"
+#include "adapters/linux/posix/syslog_system_log.hpp"
+#include "adapters/linux/posix/system_clock.hpp"
+#include "core/extension/finder_sync.hpp"
+
+#include <glib-object.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quenta::hosts {
+
+namespace lp = quenta::linux_platform;
+
+// Everything the extension needs, built once when the host loads the module and torn down in
+// reverse order when it shuts the module down. `Clipboard` is the pasteboard of the host's toolkit.
+template <class Clipboard>
+struct ModuleExtension {
+    lp::PosixFileSystem fileManager;
+    lp::SystemClock clock;
+    lp::SyslogSystemLog systemLog;
+    ActivityLog log{fileManager, clock, std::string(FinderSync::kLogFileName), &systemLog,
+                    std::string(FinderSync::kSystemLogPrefix)};
+    lp::MenuSituationController controller;
+    lp::DesktopFolderQuery frontWindow;
+    lp::PasteboardStore store;
+    Clipboard pasteboard{store};
+    lp::MainAppLauncher launcher{lp::mainApplicationPath()};
+    lp::FreedesktopIcons icons;
+    lp::DefaultsJsonFile defaults{lp::DefaultsJsonFile::pathForDomain("QuentaFinderExtension")};
+    lp::MainQueueGlib mainQueue;
+    // libcurl is loaded into the host only once an update check is due.
+    lp::LazyHttpClient http{mainQueue, lp::httpClientModulePath()};
+    lp::ProjectBundle bundle;
+    UpdateChecker updateChecker{defaults, http, mainQueue, clock, bundle};
+    FinderSync finder{{fileManager, controller, frontWindow, pasteboard, launcher, icons, log},
+                      updateChecker};
+};
+
+// Names unique among the items a host holds at once (hosts keep one action per item name for a
+// folder's background menu and its selection menu together): "QuentaExtension-" + the menu + "-"
+// + the selector; headers, separators and submenu holders are numbered.
+struct ItemNames {
+    std::string prefix;
+    int headers = 0;
+    int separators = 0;
+    int submenus = 0;
+
+    std::string nameFor(const MenuItem& item) {
+        if (!item.action.empty()) {
+            return prefix + item.action;
+        }
+        switch (item.kind) {
+            case MenuItem::Kind::header:
+                return prefix + "header" + std::to_string(++headers);
+            case MenuItem::Kind::separator:
+                return prefix + "separator" + std::to_string(++separators);
+            case MenuItem::Kind::item:
+                break;
+        }
+        return prefix + "submenu" + std::to_string(++submenus);
+    }
+};
+
+// The module of one host. `Host` describes it:
+//   using Item = ...;                         the host's menu-item type (a GObject)
+//   using Clipboard = ...;                    the pasteboard of its toolkit
+//   static constexpr bool kSeparators;        whether it draws separator items
+//   static constexpr bool kOmitDisabled;      whether disabled actions are left out (the host
+//                                             would run them anyway)
+//   static Item* newItem(name, label, tip, icon);   tip never null, icon may be
+//   static Item* newSeparator(name);          only called when kSeparators
+//   static void setSubmenu(Item*, GList* children); takes the children
+template <class Host>
+class MenuModule {
+  public:
+    using Item = typename Host::Item;
+
+    static void start() {
+        if (extension_ == nullptr) {
+            extension_ = new ModuleExtension<typename Host::Clipboard>;
+        }
+    }
+    static void stop() {
+        delete extension_;
+        extension_ = nullptr;
+    }
+
+    // The items of the menu `menuName` ("background", "selection") for what the host reported.
+    static GList* menuFor(const char* menuName, lp::MenuSituation reported) {
+        if (extension_ == nullptr) {
+            return nullptr;
+        }
+        const auto situation = answer(std::move(reported));
+        const Menu menu = extension_->finder.menu();
+        ItemNames names{std::string("QuentaExtension-") + menuName + "-"};
+        return renderItems(menu.items, situation, names);
+    }
+
+    // The toolbar button: the extension's name, tool tip and icon, holding the same menu.
+    static GList* toolbarFor(lp::MenuSituation reported) {
+        if (extension_ == nullptr) {
+            return nullptr;
+        }
+        const auto situation = answer(std::move(reported));
+        FinderSync& finder = extension_->finder;
+        const MenuImage image = finder.toolbarItemImage();
+        Item* button = Host::newItem("QuentaExtension-toolbar", finder.toolbarItemName().c_str(),
+                                     finder.toolbarItemToolTip().c_str(), image.iconName.c_str());
+        ItemNames names{"QuentaExtension-toolbar-"};
+        Host::setSubmenu(button, renderItems(finder.menu().items, situation, names));
+        return g_list_append(nullptr, button);
+    }
+
+  private:
+    // What an activated item runs: its selector against the situation of the menu it belongs to.
+    struct Activation {
+        std::string selector;
+        std::shared_ptr<const lp::MenuSituation> situation;
+    };
+
+    static std::shared_ptr<const lp::MenuSituation> answer(lp::MenuSituation reported) {
+        auto situation = std::make_shared<const lp::MenuSituation>(std::move(reported));
+        extension_->controller.answer(situation);
+        return situation;
+    }
+
+    static void activate(GObject*, gpointer data) {
+        const auto* activation = static_cast<const Activation*>(data);
+        if (extension_ == nullptr) {
+            return;
+        }
+        extension_->controller.answer(activation->situation);
+        (void)extension_->finder.perform(activation->selector);
+    }
+
+    static void deleteActivation(gpointer data, GClosure*) {
+        delete static_cast<Activation*>(data);
+    }
+
+    // The items of one menu level in the model's order.
+    static GList* renderItems(const std::vector<MenuItem>& items,
+                              const std::shared_ptr<const lp::MenuSituation>& situation,
+                              ItemNames& names) {
+        GList* rendered = nullptr;
+        for (const auto& item : items) {
+            if (Item* made = renderItem(item, situation, names)) {
+                rendered = g_list_prepend(rendered, made);
+            }
+        }
+        return g_list_reverse(rendered);
+    }
+
+    static Item* renderItem(const MenuItem& item,
+                            const std::shared_ptr<const lp::MenuSituation>& situation,
+                            ItemNames& names) {
+        if (item.kind == MenuItem::Kind::separator) {
+            if constexpr (Host::kSeparators) {
+                return Host::newSeparator(names.nameFor(item).c_str());
+            } else {
+                return nullptr;
+            }
+        }
+        if (Host::kOmitDisabled && !item.action.empty() && !item.isEnabled()) {
+            return nullptr;
+        }
+        const std::string name = names.nameFor(item);
+        const char* icon =
+            item.image && !item.image->iconName.empty() ? item.image->iconName.c_str() : nullptr;
+        Item* rendered = Host::newItem(name.c_str(), item.title.c_str(), "", icon);
+        g_object_set(rendered, "sensitive", item.isEnabled() ? TRUE : FALSE, nullptr);
+        if (!item.submenu.empty()) {
+            Host::setSubmenu(rendered, renderItems(item.submenu, situation, names));
+        }
+        if (!item.action.empty()) {
+            g_signal_connect_data(rendered, "activate", G_CALLBACK(activate),
+                                  new Activation{item.action, situation}, deleteActivation,
+                                  static_cast<GConnectFlags>(0));
+        }
+        return rendered;
+    }
+
+    static inline ModuleExtension<typename Host::Clipboard>* extension_ = nullptr;
+};
+
+}  // namespace quenta::hosts
