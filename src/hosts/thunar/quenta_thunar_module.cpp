@@ -7,6 +7,13 @@
 // situation Thunar reported for it. Thunar calls all of this on its main thread.
 #include <glib-object.h>
 #include <gmodule.h>
+// The provider plug-in's header, alone of Thunar's, declares its functions without C linkage; read
+// first inside extern "C" (GLib's headers are already in), they keep their plain names.
+#include <glib-object.h>
+#define THUNARX_INSIDE_THUNARX_H
+extern "C" {
+#include <thunarx/thunarx-provider-plugin.h>
+}
 #include <thunarx/thunarx.h>
 
 extern "C" {
