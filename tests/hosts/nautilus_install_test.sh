@@ -1,7 +1,8 @@
 #!/bin/sh
 # Stages `cmake --install` of a build folder under a temporary DESTDIR and checks the layout a real
-# install gets: the module in Nautilus's extension folder and in the application's plug-ins folder,
-# each starting the installed quentaapp; quentaapp; its desktop entry, valid and claiming the
+# install gets: each file manager's module (GNOME Files, Nemo, Caja, Thunar) in its extension
+# folder and in the application's plug-ins folder, each starting the installed quentaapp and
+# exporting only its three entry points, the GTK 3 ones without GTK 4; quentaapp; its desktop entry, valid and claiming the
 # quentaapp scheme, with the scheme-handler cache refreshed.
 # Usage: nautilus_install_test.sh BUILD_DIR
 set -eu
@@ -22,20 +23,32 @@ cache_value() {
   sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"
 }
 prefix="$(cache_value CMAKE_INSTALL_PREFIX)"
-extensiondir="$(cache_value QUENTA_NAUTILUS_EXTENSION_DIR)"
 app="$(cache_value QUENTA_INSTALLED_MAIN_APP_PATH)"
 
 DESTDIR="$stage" cmake --install "$build" >"$stage.log" 2>&1 || { cat "$stage.log"; rm -f "$stage.log"; exit 1; }
 rm -f "$stage.log"
 
-check "extension folder is pkg-config's" \
-  test "$extensiondir" = "$(pkg-config --variable=extensiondir libnautilus-extension-4)"
-for module in "$stage$extensiondir/libquenta-nautilus.so" "$stage$prefix/lib/quentaapp/plugins/libquenta-nautilus.so"; do
-  check "module installed: $module" test -f "$module"
-  check "module starts the installed quentaapp" grep -q -a -F "$app" "$module"
-  check "module does not start the build tree's quentaapp" sh -c "! grep -q -a -F '$build/bin/quentaapp' '$module'"
-  check "module exports the three entry points" sh -c "nm -D --defined-only '$module' | grep -c -E ' nautilus_module_(initialize|shutdown|list_types)\$' | grep -qx 3"
-done
+# HOST PKG-CONFIG-PACKAGE VARIABLE ENTRY-POINT-PATTERN, one a line.
+while read -r host package variable entries; do
+  upper="$(echo "$host" | tr a-z A-Z)"
+  extensiondir="$(cache_value "QUENTA_${upper}_EXTENSION_DIR")"
+  check "$host extension folder is pkg-config's" \
+    test "$extensiondir" = "$(pkg-config --variable="$variable" "$package")"
+  for module in "$stage$extensiondir/libquenta-$host.so" "$stage$prefix/lib/quentaapp/plugins/libquenta-$host.so"; do
+    check "module installed: $module" test -f "$module"
+    check "module starts the installed quentaapp" grep -q -a -F "$app" "$module"
+    check "module does not start the build tree's quentaapp" sh -c "! grep -q -a -F '$build/bin/quentaapp' '$module'"
+    check "module exports only the three entry points" sh -c "nm -D --defined-only '$module' | grep -v ' A ' | grep -E ' ${entries}\$' | wc -l | grep -qx 3 && nm -D --defined-only '$module' | grep -v ' A ' | wc -l | grep -qx 3"
+    if [ "$host" != nautilus ]; then
+      check "module links no GTK 4" sh -c "! objdump -p '$module' | grep -q 'NEEDED.*libgtk-4'"
+    fi
+  done
+done <<EOF
+nautilus libnautilus-extension-4 extensiondir nautilus_module_(initialize|shutdown|list_types)
+nemo libnemo-extension extensiondir nemo_module_(initialize|shutdown|list_types)
+caja libcaja-extension extensiondir caja_module_(initialize|shutdown|list_types)
+thunar thunarx-3 extensionsdir thunar_extension_(initialize|shutdown|list_types)
+EOF
 check "quentaapp installed" test -x "$stage$app"
 entry="$stage$prefix/share/applications/quentaapp.desktop"
 check "desktop entry installed" test -f "$entry"

@@ -1,33 +1,51 @@
 #include "core/app/installer_table.hpp"
 
-#ifndef QUENTA_FILES_EXTENSION_DIR
-#error "QUENTA_FILES_EXTENSION_DIR must name the file manager's extension folder"
-#endif
-#ifndef QUENTA_FILES_MODULE_NAME
-#error "QUENTA_FILES_MODULE_NAME must name the file manager module's file"
+#include <string>
+
+#if !defined(QUENTA_NAUTILUS_EXTENSION_DIR) || !defined(QUENTA_NAUTILUS_MODULE_NAME) || \
+    !defined(QUENTA_NEMO_EXTENSION_DIR) || !defined(QUENTA_NEMO_MODULE_NAME) ||         \
+    !defined(QUENTA_CAJA_EXTENSION_DIR) || !defined(QUENTA_CAJA_MODULE_NAME) ||         \
+    !defined(QUENTA_THUNAR_EXTENSION_DIR) || !defined(QUENTA_THUNAR_MODULE_NAME)
+#error "each file manager's extension folder and module file must be named"
 #endif
 
 namespace quenta {
+namespace {
 
-// GNOME Files loads every module of its one extension folder (fixed when it was built; there is
-// no per-user folder), so registering links the module shipped in the plug-ins folder there. The
-// extension's requests reach the application through the quentaapp scheme, so enabling makes the
-// application's desktop entry the scheme's handler, and the application "bundle" is registered
-// again by refreshing the desktop database of the folder that holds its entry.
+// A file manager that loads every module of its one extension folder (fixed when it was built;
+// there is no per-user folder): registering links the module shipped in the plug-ins folder
+// there, and `EXECUTABLE -q` ends the running file manager, which loads its modules when it
+// starts again on its next use.
+FileManagerSteps linkedModule(std::string executable, std::string moduleName,
+                              std::string extensionFolder) {
+    return {executable,
+            moduleName,
+            [moduleName, extensionFolder](const std::string& extensionPath) {
+                return ToolRun{"/usr/bin/ln",
+                               {"-sf", extensionPath, extensionFolder + "/" + moduleName}};
+            },
+            {executable, {"-q"}}};
+}
+
+}  // namespace
+
+// The supported file managers, GNOME Files first. The extension's requests reach the application
+// through the quentaapp scheme, so enabling makes the application's desktop entry the scheme's
+// handler, and the application "bundle" is registered again by refreshing the desktop database of
+// the folder that holds its entry.
 InstallerTable linuxInstallerTable() {
     return {
-        QUENTA_FILES_MODULE_NAME,
-        [](const std::string& extensionPath) {
-            return ToolRun{
-                "/usr/bin/ln",
-                {"-sf", extensionPath,
-                 std::string(QUENTA_FILES_EXTENSION_DIR "/") + QUENTA_FILES_MODULE_NAME}};
+        {
+            linkedModule("/usr/bin/nautilus", QUENTA_NAUTILUS_MODULE_NAME,
+                         QUENTA_NAUTILUS_EXTENSION_DIR),
+            linkedModule("/usr/bin/nemo", QUENTA_NEMO_MODULE_NAME, QUENTA_NEMO_EXTENSION_DIR),
+            linkedModule("/usr/bin/caja", QUENTA_CAJA_MODULE_NAME, QUENTA_CAJA_EXTENSION_DIR),
+            linkedModule("/usr/bin/thunar", QUENTA_THUNAR_MODULE_NAME, QUENTA_THUNAR_EXTENSION_DIR),
         },
         {"/usr/bin/xdg-mime", {"default", "quentaapp.desktop", "x-scheme-handler/quentaapp"}},
         [](const std::string& bundlePath) {
             return ToolRun{"/usr/bin/update-desktop-database", {bundlePath}};
         },
-        {"/usr/bin/nautilus", {"-q"}},
         // GNOME's default-applications settings, then the settings application itself.
         "gnome-default-apps-panel.desktop",
         "gnome-control-center.desktop",

@@ -5,10 +5,12 @@ namespace quenta {
 InstallerTable macosInstallerTable() {
     constexpr const char* pluginKit = "/usr/bin/pluginkit";
     return {
-        "QuentaFinderExtension.appex",
-        [](const std::string& extensionPath) {
-            return ToolRun{pluginKit, {"-a", extensionPath}};
-        },
+        {{"",
+          "QuentaFinderExtension.appex",
+          [](const std::string& extensionPath) {
+              return ToolRun{pluginKit, {"-a", extensionPath}};
+          },
+          {"/usr/bin/killall", {"Finder"}}}},
         {pluginKit, {"-e", "use", "-i", "com.local.QuentaApp.FinderExtension"}},
         [](const std::string& bundlePath) {
             return ToolRun{
@@ -16,7 +18,6 @@ InstallerTable macosInstallerTable() {
                 "LaunchServices.framework/Support/lsregister",
                 {"-f", bundlePath}};
         },
-        {"/usr/bin/killall", {"Finder"}},
         "x-apple.systempreferences:com.apple.ExtensionsPreferences",
         "x-apple.systempreferences:com.apple.LoginItems-Settings.extension",
     };

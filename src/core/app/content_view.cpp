@@ -18,23 +18,44 @@ void ContentView::showAlert(std::string_view message) {
         {std::string(kAlertTitle), std::string(message), std::string(kAlertButton)});
 }
 
+std::vector<const FileManagerSteps*> ContentView::installedFileManagers() const {
+    std::vector<const FileManagerSteps*> installed;
+    for (const auto& fileManager : table_.fileManagers) {
+        if (fileManager.executable.empty() || ports_.files.itemExists(fileManager.executable)) {
+            installed.push_back(&fileManager);
+        }
+    }
+    if (installed.empty() && !table_.fileManagers.empty()) {
+        installed.push_back(&table_.fileManagers.front());
+    }
+    return installed;
+}
+
 bool ContentView::registerExtension(bool showResult) {
     const auto plugIns = ports_.bundle.builtInPlugInsPath();
     if (!plugIns) {
         showAlert("没有找到内置扩展。");
         return false;
     }
-    std::string extensionPath = *plugIns;
-    if (extensionPath.empty() || extensionPath.back() != '/') {
-        extensionPath += '/';
+    std::string folder = *plugIns;
+    if (folder.empty() || folder.back() != '/') {
+        folder += '/';
     }
-    extensionPath += table_.extensionName;
-    if (!ports_.files.itemExists(extensionPath)) {
-        showAlert("没有找到 Finder 扩展：" + extensionPath);
+    bool found = true;
+    bool registered = true;
+    for (const FileManagerSteps* fileManager : installedFileManagers()) {
+        const std::string extensionPath = folder + fileManager->extensionName;
+        if (!ports_.files.itemExists(extensionPath)) {
+            showAlert("没有找到 Finder 扩展：" + extensionPath);
+            found = false;
+            continue;
+        }
+        const ToolRun registration = fileManager->registration(extensionPath);
+        registered = run(registration.tool, registration.arguments) == 0 && registered;
+    }
+    if (!found) {
         return false;
     }
-    const ToolRun registration = table_.registration(extensionPath);
-    const bool registered = run(registration.tool, registration.arguments) == 0;
     if (showResult) {
         showAlert(registered ? "扩展已注册，请在系统设置里启用“Lumvik”。"
                              : "扩展注册失败，请确认 App 没有被系统隔离。");
@@ -70,7 +91,9 @@ void ContentView::openExtensionsSettings() {
 }
 
 void ContentView::restartFileManager() {
-    static_cast<void>(run(table_.fileManagerRestart.tool, table_.fileManagerRestart.arguments));
+    for (const FileManagerSteps* fileManager : installedFileManagers()) {
+        static_cast<void>(run(fileManager->restart.tool, fileManager->restart.arguments));
+    }
 }
 
 void ContentView::closeInstallerWindow() {

@@ -75,15 +75,19 @@ class ContentView {
     // Shows a modal alert with the message; returns once it is dismissed.
     void showAlert(std::string_view message);
 
-    // Registers the file manager's extension; true when the registration tool succeeded. The
-    // not-found alerts are shown whatever `showResult` says; the outcome only when it is true.
+    // The file managers the file-manager steps apply to: those of the table that are installed,
+    // or the first when none is.
+    [[nodiscard]] std::vector<const FileManagerSteps*> installedFileManagers() const;
+    // Registers the extension with each installed file manager; true when every registration
+    // tool succeeded. The not-found alerts (one per missing module) are shown whatever
+    // `showResult` says; the outcome only when `showResult` is true and every module was found.
     bool registerExtension(bool showResult);
     // "一键安装/修复": registers, enables, registers the application again and restarts the file
-    // manager, every step whatever the earlier ones gave, then reports the outcome.
+    // managers, every step whatever the earlier ones gave, then reports the outcome.
     void installOrRepair();
     // Opens the first settings address, or the second when the first cannot be opened.
     void openExtensionsSettings();
-    // "重启访达": restarts the file manager; nothing is shown, whatever its outcome.
+    // "重启访达": restarts each installed file manager; nothing is shown, whatever the outcome.
     void restartFileManager();
     // Hides the installer window and the application a moment later (kCloseDelay on the main
     // queue); returns at once.

@@ -14,19 +14,29 @@ struct ToolRun {
     friend bool operator==(const ToolRun&, const ToolRun&) = default;
 };
 
-// The platform's tools, identifiers and settings addresses behind the installer's commands. The
-// installer decides what to run and what the outcome means; the table only names the tools.
-struct InstallerTable {
+// One file manager the extension can be installed into: its module and the tools that register
+// it and restart the file manager.
+struct FileManagerSteps {
+    // The file manager's executable: its steps apply when it exists (empty: always).
+    std::string executable;
     // The file manager's extension, relative to the application's built-in plug-ins folder.
     std::string extensionName;
     // Adds the extension at the given path to the file manager's extensions.
     std::function<ToolRun(const std::string& extensionPath)> registration;
+    // Restarts the file manager, so that it loads the extension.
+    ToolRun restart;
+};
+
+// The platform's tools, identifiers and settings addresses behind the installer's commands. The
+// installer decides what to run and what the outcome means; the table only names the tools.
+struct InstallerTable {
+    // The supported file managers, in order. The file-manager steps run for each one installed,
+    // and for the first when none is (so that its failure is reported).
+    std::vector<FileManagerSteps> fileManagers;
     // Elects the extension for use; exit status 0 means it is enabled.
     ToolRun enabling;
     // Registers the application at the given bundle path with the desktop again.
     std::function<ToolRun(const std::string& bundlePath)> bundleRegistration;
-    // Restarts the file manager, so that it loads the extension.
-    ToolRun fileManagerRestart;
     // The extension settings, tried in this order until the workspace opens one.
     std::string firstSettingsAddress;
     std::string secondSettingsAddress;

@@ -211,22 +211,82 @@ TEST_F(ContentViewTest, TheCloseStepDoesNothingOnceTheViewIsGone) {
 
 TEST(InstallerTableTest, LinuxMapsEachStepToTheDesktopsCounterpart) {
     const InstallerTable& table = platformInstallerTable();
-    EXPECT_THAT(table.extensionName, EndsWith(".so"));
-    const ToolRun registration = table.registration("/usr/lib/quentaapp/plugins/m.so");
-    EXPECT_EQ(registration.tool, "/usr/bin/ln");
-    ASSERT_EQ(registration.arguments.size(), 3u);
-    EXPECT_EQ(registration.arguments[0], "-sf");
-    EXPECT_EQ(registration.arguments[1], "/usr/lib/quentaapp/plugins/m.so");
-    EXPECT_THAT(registration.arguments[2],
-                EndsWith("/nautilus/extensions-4/" + table.extensionName));
+    struct Expected {
+        const char* executable;
+        const char* module;
+        const char* folder;
+    };
+    const Expected expected[] = {
+        {"/usr/bin/nautilus", "libquenta-nautilus.so", "/nautilus/extensions-4/"},
+        {"/usr/bin/nemo", "libquenta-nemo.so", "/nemo/extensions-3.0/"},
+        {"/usr/bin/caja", "libquenta-caja.so", "/caja/extensions-2.0/"},
+        {"/usr/bin/thunar", "libquenta-thunar.so", "/thunarx-3/"},
+    };
+    ASSERT_EQ(table.fileManagers.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const FileManagerSteps& steps = table.fileManagers[i];
+        SCOPED_TRACE(steps.executable);
+        EXPECT_EQ(steps.executable, expected[i].executable);
+        EXPECT_EQ(steps.extensionName, expected[i].module);
+        const ToolRun registration = steps.registration("/usr/lib/quentaapp/plugins/m.so");
+        EXPECT_EQ(registration.tool, "/usr/bin/ln");
+        ASSERT_EQ(registration.arguments.size(), 3u);
+        EXPECT_EQ(registration.arguments[0], "-sf");
+        EXPECT_EQ(registration.arguments[1], "/usr/lib/quentaapp/plugins/m.so");
+        EXPECT_THAT(registration.arguments[2],
+                    EndsWith(std::string(expected[i].folder) + expected[i].module));
+        EXPECT_EQ(steps.restart, (ToolRun{expected[i].executable, {"-q"}}));
+    }
     EXPECT_EQ(table.enabling,
               (ToolRun{"/usr/bin/xdg-mime",
                        {"default", "quentaapp.desktop", "x-scheme-handler/quentaapp"}}));
     EXPECT_EQ(table.bundleRegistration("/usr/share/applications"),
               (ToolRun{"/usr/bin/update-desktop-database", {"/usr/share/applications"}}));
-    EXPECT_EQ(table.fileManagerRestart, (ToolRun{"/usr/bin/nautilus", {"-q"}}));
     EXPECT_EQ(table.firstSettingsAddress, "gnome-default-apps-panel.desktop");
     EXPECT_EQ(table.secondSettingsAddress, "gnome-control-center.desktop");
+}
+
+// The Linux table's file-manager steps run for each installed file manager, and for GNOME Files
+// when none is installed.
+TEST_F(ContentViewTest, TheFileManagerStepsRunForEachInstalledFileManager) {
+    const InstallerTable& linux = platformInstallerTable();
+    ContentView onLinux({processes, files, workspace, alerts, bundle, queue, shell, updates},
+                        linux);
+    const auto module = [](const FileManagerSteps& fileManager) {
+        return std::string(kPlugIns) + "/" + fileManager.extensionName;
+    };
+    for (const auto& fileManager : linux.fileManagers) {
+        files.addFile(module(fileManager), "");
+    }
+    const auto ran = [&] {
+        std::vector<std::string> tools;
+        for (const auto& step : steps) {
+            tools.push_back(step.substr(0, step.find(' ', 4)));
+        }
+        steps.clear();
+        return tools;
+    };
+    onLinux.restartFileManager();
+    EXPECT_THAT(ran(), ElementsAre("run nautilus"));
+
+    files.addFile("/usr/bin/caja", "");
+    files.addFile("/usr/bin/thunar", "");
+    processes.statuses = {{"/usr/bin/ln", 0}};
+    onLinux.restartFileManager();
+    EXPECT_THAT(ran(), ElementsAre("run caja", "run thunar"));
+    EXPECT_TRUE(onLinux.registerExtension(false));
+    EXPECT_THAT(ran(), ElementsAre("run ln", "run ln"));
+
+    // A module missing for one of them: the others are still registered, the outcome is failure.
+    files = FakeFileSystem();
+    files.addDirectory(kPlugIns);
+    files.addFile(module(linux.fileManagers[2]), "");
+    files.addFile("/usr/bin/caja", "");
+    files.addFile("/usr/bin/thunar", "");
+    EXPECT_FALSE(onLinux.registerExtension(true));
+    EXPECT_THAT(ran(), ElementsAre("run ln", "alert"));
+    EXPECT_THAT(alerts.messages(), ElementsAre(std::string("没有找到 Finder 扩展：") + kPlugIns +
+                                               "/libquenta-thunar.so"));
 }
 
 }  // namespace
