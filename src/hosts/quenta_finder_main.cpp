@@ -31,7 +31,7 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: quenta-finder [SITUATION] menu [--kind KIND]\n"
     "       quenta-finder [SITUATION] toolbar\n"
-    "       quenta-finder [SITUATION] invoke SELECTOR\n"
+    "       quenta-finder [SITUATION] invoke SELECTOR [-- PATH...]\n"
     "\n"
     "Plays the file manager for the Quenta extension: the extension is loaded once, told the\n"
     "situation, and asked for its menu or toolbar button, or told that the user picked an item.\n"
@@ -50,7 +50,9 @@ constexpr std::string_view kUsage =
     "  toolbar             print the toolbar button: name, tool tip and icon\n"
     "  invoke SELECTOR     run the menu item with that selector, as if the user picked it;\n"
     "                      a disabled or absent item is refused. Waits (at most 10 s) until a\n"
-    "                      request sent to quentaapp has been taken.\n"
+    "                      request sent to quentaapp has been taken. The paths after '--' are\n"
+    "                      selected items too, after those of --selected, as the action files\n"
+    "                      of file managers pass a selection ('--' alone: an empty selection).\n"
     "\n"
     "Loading the extension starts an update check when one is due; the host waits for it to\n"
     "end (at most 20 s) before it exits.\n"
@@ -174,6 +176,18 @@ int main(int argc, char** argv) {
             return usageError("invoke needs a SELECTOR");
         }
         selector = argv[i++];
+        if (i < argc && std::string_view(argv[i]) == "--") {
+            if (!controller.selected) {
+                controller.selected.emplace();
+            }
+            for (++i; i < argc; ++i) {
+                std::string path = quenta::fileURLPath(argv[i]);
+                if (path.empty() || path[0] != '/') {
+                    return usageError("'" + path + "' is not an absolute path");
+                }
+                controller.selected->push_back(std::move(path));
+            }
+        }
     }
     if (i < argc) {
         return usageError("unexpected argument '" + std::string(argv[i]) + "'");

@@ -48,9 +48,10 @@ TEST_F(QuentaFinderTest, CutInOneProcessThenPasteInAnotherMovesAndClears) {
     const auto before = finder("--targeted " + shellQuote(work / "from") + " menu");
     EXPECT_THAT(before.out, HasSubstr("粘贴到此处  -> pasteCutItems (disabled)"));
 
+    // The selection as --selected, then as trailing arguments after the selector.
     const auto cut = finder("--targeted " + shellQuote(work / "from") + " --selected " +
-                            shellQuote(work / "from/one") + " --selected " +
-                            shellQuote(work / "from/two") + " invoke cutItems");
+                            shellQuote(work / "from/one") + " invoke cutItems -- " +
+                            shellQuote(work / "from/two"));
     ASSERT_EQ(cut.status, 0) << cut.err;
     const auto ready = finder("--targeted " + shellQuote(work / "to") + " menu");
     EXPECT_THAT(ready.out, HasSubstr("粘贴到此处  -> pasteCutItems\n"));
@@ -70,6 +71,7 @@ TEST_F(QuentaFinderTest, DisabledAndAbsentItemsAreRefused) {
     EXPECT_EQ(finder("invoke fly").status, 1);
     EXPECT_EQ(finder("menu --kind nonsense").status, 2);
     EXPECT_EQ(finder("--targeted relative menu").status, 2);
+    EXPECT_EQ(finder("invoke cutItems -- /a relative").status, 2);
     EXPECT_EQ(finder("").status, 2);
 }
 
