@@ -1,0 +1,98 @@
+#!/usr/bin/python3
+# Finds items of a file manager's open menus in the accessibility tree and acts on them, for the
+# Xvfb tests of the GTK 3 file-manager modules.
+#
+# Usage: gtk3_xvfb_menu.py APPLICATION LABEL...   click the items with these labels, in turn (a
+#                                                 submenu's holder opens it), within 10 s each
+#        gtk3_xvfb_menu.py APPLICATION --dump     print the tree of showing menu items
+# Exit status: 0 done, 1 an item was not found or could not be clicked.
+import sys
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+MENU_ROLES = {Atspi.Role.MENU_ITEM, Atspi.Role.MENU, Atspi.Role.CHECK_MENU_ITEM,
+              Atspi.Role.RADIO_MENU_ITEM}
+
+
+def application(name):
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and (app.get_name() or "").lower() == name.lower():
+            return app
+    return None
+
+
+def menu_items(node, depth=0):
+    """Every menu item under node, depth first, with its depth."""
+    if node is None or depth > 40:
+        return
+    try:
+        count = node.get_child_count()
+    except gi.repository.GLib.Error:
+        return
+    for i in range(count):
+        child = node.get_child_at_index(i)
+        if child is None:
+            continue
+        if child.get_role() in MENU_ROLES:
+            yield child, depth
+        yield from menu_items(child, depth + 1)
+
+
+def showing(item):
+    states = item.get_state_set()
+    return states.contains(Atspi.StateType.SHOWING)
+
+
+def find(app_name, label):
+    app = application(app_name)
+    if app is None:
+        return None
+    for item, _ in menu_items(app):
+        if item.get_name() == label and showing(item):
+            return item
+    return None
+
+
+def click(item):
+    try:
+        return item.get_n_actions() > 0 and item.do_action(0)
+    except gi.repository.GLib.Error:
+        return False
+
+
+def main():
+    if len(sys.argv) < 3:
+        print(__doc__ or "usage", file=sys.stderr)
+        return 2
+    app_name = sys.argv[1]
+    if sys.argv[2] == "--dump":
+        app = application(app_name)
+        for item, depth in menu_items(app):
+            if showing(item):
+                print("  " * depth + (item.get_name() or ""))
+        return 0
+    for label in sys.argv[2:]:
+        deadline = time.monotonic() + 10
+        item = None
+        while item is None and time.monotonic() < deadline:
+            item = find(app_name, label)
+            if item is None:
+                time.sleep(0.2)
+        if item is None:
+            print(f"no showing menu item '{label}' in {app_name}", file=sys.stderr)
+            return 1
+        if not click(item):
+            print(f"the menu item '{label}' could not be clicked", file=sys.stderr)
+            return 1
+        time.sleep(0.5)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,191 @@
+#!/bin/sh
+# A GTK 3 file manager's module (Nemo, Caja or Thunar) in the real file manager under Xvfb: a
+# private mount namespace bind-mounts a folder holding only the module over the file manager's
+# extension folder, a private PID namespace makes sure nothing outlives the run, dbus-run-session
+# gives the file manager, its accessibility bus and the driver one session bus. The user is played
+# with the keyboard and the mouse (xdotool) and the menus are read from the accessibility tree
+# (gtk3_xvfb_menu.py), not from pixel offsets: select the file of a folder and pick "剪切" in its
+# menu, go to another folder, right-click its background and pick "粘贴到此处" (the file moves
+# there), right-click again and pick "Lumvik" -> "Markdown (.md)" (the file appears). Screenshots
+# of every step are saved in OUTPUT_DIR.
+#
+# Usage: gtk3_xvfb_test.sh HOST MODULE OUTPUT_DIR [--sanitized]    HOST: nemo, caja or thunar
+# Exit status: 0 passed, 1 failed, 77 skipped (not root, a tool missing, no namespaces, or a
+# sanitized module, which cannot load into an unsanitized file manager).
+set -eu
+
+skip() {
+  echo "SKIP: $*"
+  exit 77
+}
+
+if [ -z "${QUENTA_XVFB_INNER:-}" ]; then
+  [ $# -ge 3 ] || { echo "usage: $0 HOST MODULE OUTPUT_DIR [--sanitized]" >&2; exit 2; }
+  host="$1"
+  module="$2"
+  output="$3"
+  case "$host" in
+    nemo) package=libnemo-extension; variable=extensiondir ;;
+    caja) package=libcaja-extension; variable=extensiondir ;;
+    thunar) package=thunarx-3; variable=extensionsdir ;;
+    *) echo "unknown file manager '$host'" >&2; exit 2 ;;
+  esac
+  [ "${4:-}" != --sanitized ] || skip "a sanitized module cannot load into $host"
+  [ "$(id -u)" -eq 0 ] || skip "needs root for a private mount namespace"
+  for tool in "$host" Xvfb xdotool import dbus-run-session unshare mount timeout pkg-config; do
+    command -v "$tool" >/dev/null 2>&1 || skip "'$tool' is not installed"
+  done
+  /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
+    skip "the accessibility bindings (python3-gi, gir1.2-atspi-2.0) are not installed"
+  extensiondir="$(pkg-config --variable="$variable" "$package")"
+  [ -n "$extensiondir" ] || skip "pkg-config does not name $host's extension folder"
+  [ -f "$module" ] || { echo "FAILED: no module at $module"; exit 1; }
+  unshare --mount --pid --fork true 2>/dev/null || skip "private namespaces are not permitted here"
+
+  rm -rf "$output"
+  mkdir -p "$output"
+  work="$(mktemp -d "${TMPDIR:-/tmp}/quenta-$host-xvfb-XXXXXX")"
+  trap 'rm -rf "$work"' EXIT INT TERM
+  mkdir -p "$work/extensions" "$work/upper" "$work/overlay"
+  cp "$module" "$work/extensions/"
+  # A file manager without extensions installed has no extension folder to mount over: inside
+  # the namespace, an overlay of its nearest existing ancestor (changes kept in the work folder)
+  # holds a new one.
+  ancestor="$extensiondir"
+  while [ ! -d "$ancestor" ]; do ancestor="$(dirname "$ancestor")"; done
+  # The whole run is bounded; --kill-child ends everything in the namespace with the script.
+  status=0
+  QUENTA_XVFB_INNER=1 QUENTA_XVFB_HOST="$host" QUENTA_XVFB_WORK="$work" \
+    QUENTA_XVFB_OUTPUT="$output" QUENTA_XVFB_EXTENSIONS="$extensiondir" \
+    QUENTA_XVFB_ANCESTOR="$ancestor" \
+    QUENTA_XVFB_MENU="$(dirname "$(readlink -f "$0")")/gtk3_xvfb_menu.py" \
+    timeout --kill-after=10 150 \
+    unshare --mount --pid --fork --kill-child --mount-proc \
+    sh -c 'if [ "$QUENTA_XVFB_ANCESTOR" != "$QUENTA_XVFB_EXTENSIONS" ]; then
+             mount -t overlay overlay -o "lowerdir=$QUENTA_XVFB_ANCESTOR,upperdir=$QUENTA_XVFB_WORK/upper,workdir=$QUENTA_XVFB_WORK/overlay" "$QUENTA_XVFB_ANCESTOR" &&
+             mkdir -p "$QUENTA_XVFB_EXTENSIONS" || exit 77
+           fi
+           mount --bind "$QUENTA_XVFB_WORK/extensions" "$QUENTA_XVFB_EXTENSIONS" &&
+           exec sh "$0"' "$(readlink -f "$0")" || status=$?
+  [ "$status" -ne 124 ] || echo "FAILED: the run did not end within 150 s"
+  [ "$status" -eq 0 ] || echo "screenshots and logs: $output"
+  exit "$status"
+fi
+
+host="$QUENTA_XVFB_HOST"
+work="$QUENTA_XVFB_WORK"
+output="$QUENTA_XVFB_OUTPUT"
+home="$work/home"
+folder="$home/Folder"
+other="$home/Other"
+log="$home/.local/state/QuentaFinderExtension.log"
+
+fail() {
+  echo "FAILED: $*"
+  shot failure || true
+  echo "--- menus shown"; /usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" --dump 2>&1 || true
+  echo "--- extension log"; cat "$log" 2>/dev/null || true
+  echo "--- application log"; cat "$home/.local/state/QuentaApp.log" 2>/dev/null || true
+  echo "--- $host (last lines)"; tail -n 20 "$output/$host.log" 2>/dev/null || true
+  exit 1
+}
+shot() {
+  import -display "$DISPLAY" -window root "$output/$1.png"
+}
+# Polls a condition every 0.2 s for at most $1 seconds.
+wait_for() {
+  limit=$(($1 * 5)); shift
+  while ! "$@" >/dev/null 2>&1; do
+    limit=$((limit - 1))
+    [ "$limit" -gt 0 ] || return 1
+    sleep 0.2
+  done
+}
+
+if [ "$QUENTA_XVFB_INNER" = 1 ]; then
+  # --- In the namespaces, the module bind-mounted: the display, then the session. -------------
+  mkdir -p "$folder" "$other" "$home/Desktop" "$home/.local/state" \
+    "$home/.config/QuentaFinderExtension" "$work/runtime"
+  chmod 700 "$work/runtime"
+  touch "$folder/existing.txt"
+  # No update check is due, so nothing goes to the network.
+  echo '{"UpdateNextCheckDate": {"$date": 4102444800000}}' \
+    >"$home/.config/QuentaFinderExtension/defaults.json"
+  # Xvfb picks a free display and writes its number on descriptor 3.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$output/xvfb.log" 2>&1 &
+  xvfb=$!
+  trap 'kill "$xvfb" 2>/dev/null || true' EXIT
+  wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+  status=0
+  env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_STATE_HOME -u XDG_CACHE_HOME -u WAYLAND_DISPLAY \
+    -u DBUS_SESSION_BUS_ADDRESS -u NO_AT_BRIDGE \
+    HOME="$home" XDG_RUNTIME_DIR="$work/runtime" GDK_BACKEND=x11 DISPLAY=":$(cat "$work/display")" \
+    QUENTA_XVFB_INNER=2 dbus-run-session -- sh "$0" 2>"$output/session.log" || status=$?
+  exit "$status"
+fi
+
+# --- In the session: the file manager, and the user playing it. -------------------------------
+case "$host" in
+  caja) "$host" --no-desktop "$folder" >"$output/$host.log" 2>&1 & ;;
+  *) "$host" "$folder" >"$output/$host.log" 2>&1 & ;;
+esac
+manager=$!
+trap 'kill "$manager" 2>/dev/null || true' EXIT
+window() {
+  xdotool search --onlyvisible --class "$host" 2>/dev/null | head -n 1
+}
+has_window() {
+  [ -n "$(window)" ]
+}
+wait_for 30 has_window || fail "no $host window within 30 s"
+sleep 2  # let the view lay out its items
+shot 1-window
+
+# Without a window manager the window sits at 0,0; three quarters across and down its view is
+# blank in these small folders.
+eval "$(xdotool getwindowgeometry --shell "$(window)")"
+blank_x=$((WIDTH * 3 / 4))
+blank_y=$((HEIGHT * 3 / 4))
+pick() {  # pick SHOT LABEL...: click the menu items with these labels, in turn
+  name="$1"; shift
+  sleep 0.5
+  shot "$name"
+  /usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" "$@" || fail "could not pick $* in $host's menu"
+}
+go_to() {  # go_to FOLDER: through the location bar
+  xdotool key ctrl+l
+  sleep 0.5
+  xdotool type --delay 20 "$1"
+  xdotool key Return
+  sleep 1.5
+}
+
+# The selection menu of the folder's one file (selected with the keyboard): "剪切" cuts it.
+xdotool mousemove "$blank_x" "$blank_y" click 1
+xdotool key ctrl+a
+sleep 0.5
+xdotool key shift+F10
+pick 2-selection-menu 剪切
+wait_for 10 grep -qF "cut paths: [\"$folder/existing.txt\"]" "$log" ||
+  fail "剪切 in the selection menu did not cut existing.txt"
+xdotool key Escape
+
+# Another folder's background menu: "粘贴到此处" moves the file there.
+go_to "$other"
+xdotool mousemove "$blank_x" "$blank_y" click 3
+pick 3-background-menu 粘贴到此处
+wait_for 15 test -f "$other/existing.txt" || fail "existing.txt was not pasted into $other"
+[ ! -e "$folder/existing.txt" ] || fail "existing.txt is still in $folder"
+
+# The background menu again: "Lumvik" -> "Markdown (.md)" creates the file.
+sleep 1
+xdotool key Escape
+xdotool mousemove "$blank_x" "$blank_y" click 3
+pick 4-background-menu Lumvik "Markdown (.md)"
+wait_for 15 test -f "$other/新建Markdown.md" || fail "新建Markdown.md did not appear in $other"
+[ "$(cat "$other/新建Markdown.md")" = "# Untitled" ] || fail "新建Markdown.md has the wrong contents"
+sleep 1
+shot 5-created
+ls -A "$other" >"$output/folder.txt"
+[ "$(ls -A "$other" | wc -l)" -eq 2 ] || fail "$other holds other items than expected"
+echo "ok: $host: existing.txt cut from the selection menu and pasted from another folder's background menu, 新建Markdown.md created from \"Lumvik\" (screenshots in $output)"
