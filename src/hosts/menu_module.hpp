@@ -23,6 +23,7 @@
 #include <glib-object.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,7 @@ struct ItemNames {
 //   static Item* newItem(name, label, tip, icon);   tip never null, icon may be
 //   static Item* newSeparator(name);          only called when kSeparators
 //   static void setSubmenu(Item*, GList* children); takes the children
+//   static void itemsUpdated(GObject* provider);   tells the host to ask for the items again
 template <class Host>
 class MenuModule {
   public:
@@ -103,6 +105,13 @@ class MenuModule {
     static void stop() {
         delete extension_;
         extension_ = nullptr;
+    }
+
+    // The instance initializer of the module's provider type: the module remembers its providers
+    // (the hosts create one per listed type) to tell them when its items have changed.
+    static void trackProvider(GTypeInstance* instance, gpointer) {
+        providers().insert(G_OBJECT(instance));
+        g_object_weak_ref(G_OBJECT(instance), forgetProvider, nullptr);
     }
 
     // The items of the menu `menuName` ("background", "selection") for what the host reported.
@@ -138,6 +147,12 @@ class MenuModule {
         std::shared_ptr<const lp::MenuSituation> situation;
     };
 
+    static std::set<GObject*>& providers() {
+        static auto* live = new std::set<GObject*>;  // outlives providers the host frees late
+        return *live;
+    }
+    static void forgetProvider(gpointer, GObject* provider) { providers().erase(provider); }
+
     static std::shared_ptr<const lp::MenuSituation> answer(lp::MenuSituation reported) {
         auto situation = std::make_shared<const lp::MenuSituation>(std::move(reported));
         extension_->controller.answer(situation);
@@ -151,6 +166,12 @@ class MenuModule {
         }
         extension_->controller.answer(activation->situation);
         (void)extension_->finder.perform(activation->selector);
+        // What the item did may change the menus (a cut enables paste, a paste or a copy of the
+        // path ends the cut); hosts that keep a menu until they are told (Nemo and Caja keep a
+        // folder's background menu from the moment it loads) ask again.
+        for (GObject* provider : providers()) {
+            Host::itemsUpdated(provider);
+        }
     }
 
     static void deleteActivation(gpointer data, GClosure*) {

@@ -11,7 +11,7 @@ namespace {
 struct CajaApi {
     static constexpr const char* kEntryPoints[3] = {
         "caja_module_initialize", "caja_module_shutdown", "caja_module_list_types"};
-    static HostTraits traits() { return {"caja", false, false, true}; }
+    static HostTraits traits() { return {"caja", false, false, true, true}; }
     static void moduleInterfaces(GType) {}
     static GType fileInfoType() {
         static const GType type = testing::fileInfoType(

@@ -203,9 +203,13 @@ TEST_F(QUENTA_SUITE, AnItemRunsAgainstItsOwnMenuAndNonLocalPlacesCountAsAbsent) 
 TEST_F(QUENTA_SUITE, CutThenPasteFromTheNextMenu) {
     runCommand("mkdir " + shellQuote(work / "from") + " " + shellQuote(work / "to") + " && touch " +
                shellQuote(work / "from/one") + " " + shellQuote(work / "from/two"));
+    const Items shownBefore(host->backgroundItems(work / "to"));
     {
         const Items selection(host->fileItems({work / "from/one", work / "from/two"}));
+        const int updates = host->itemsUpdated();
         ASSERT_TRUE(selection.activate("cutItems"));
+        // A host that keeps the folder's menu from before the cut is told to ask again.
+        EXPECT_EQ(host->itemsUpdated(), updates + (host->traits().keepsMenus ? 1 : 0));
     }
     linux_platform::PasteboardStore store;
     const std::string cutText = (work / "from/one") + "\n" + (work / "from/two");

@@ -15,6 +15,7 @@ struct HostTraits {
     bool separators = false;     // separator items are drawn
     bool omitsDisabled = false;  // disabled actions are left out: the host would run them
     bool toolbar = false;        // the module offers a toolbar button
+    bool keepsMenus = false;     // keeps its menus until the provider emits "items-updated"
 };
 
 // Plays one GTK 3 file manager for its built module: opens it the way the host does (a
@@ -35,6 +36,8 @@ class Gtk3TestHost {
     [[nodiscard]] virtual GList* backgroundItems(const std::string& folder) = 0;
     [[nodiscard]] virtual GList* fileItems(const std::vector<std::string>& files) = 0;
     [[nodiscard]] virtual GList* toolbarItems(const std::string& folder) = 0;
+    // How often the providers emitted "items-updated" (hosts that keep their menus only).
+    [[nodiscard]] int itemsUpdated() const { return itemsUpdated_; }
 
     // An item's submenu items (null: none; freed with `freeItems`), whether it is a separator,
     // activating it as the host does, and freeing a list.
@@ -53,6 +56,9 @@ class Gtk3TestHost {
     bool activate(GList* items, const std::string& name);
     // A string property of an item ("" when unset).
     [[nodiscard]] static std::string property(GObject* item, const char* name);
+
+  protected:
+    int itemsUpdated_ = 0;
 };
 
 // The host of this test program, for the module at `modulePath` (defined per file manager).
@@ -117,7 +123,14 @@ class TestHostFor : public Gtk3TestHost {
     explicit TestHostFor(const std::string& modulePath)
         : module_(modulePath, Api::kEntryPoints[0], Api::kEntryPoints[1], Api::kEntryPoints[2],
                   Api::moduleInterfaces),
-          traits_(Api::traits()) {}
+          traits_(Api::traits()) {
+        if (traits_.keepsMenus) {
+            for (GObject* provider : module_.providers()) {
+                g_signal_connect_swapped(provider, "items-updated",
+                                         G_CALLBACK(+[](int* count) { ++*count; }), &itemsUpdated_);
+            }
+        }
+    }
 
     [[nodiscard]] const HostTraits& traits() const override { return traits_; }
     [[nodiscard]] const std::string& error() const override { return module_.error(); }

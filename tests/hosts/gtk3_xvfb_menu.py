@@ -4,8 +4,9 @@
 #
 # Usage: gtk3_xvfb_menu.py APPLICATION LABEL...   click the items with these labels, in turn (a
 #                                                 submenu's holder opens it), within 10 s each
+#        gtk3_xvfb_menu.py APPLICATION --enabled LABEL   whether the showing item is enabled
 #        gtk3_xvfb_menu.py APPLICATION --dump     print the tree of showing menu items
-# Exit status: 0 done, 1 an item was not found or could not be clicked.
+# Exit status: 0 done (or enabled), 1 an item was not found, could not be clicked or is disabled.
 import sys
 import time
 
@@ -77,6 +78,17 @@ def main():
             if showing(item):
                 print("  " * depth + (item.get_name() or ""))
         return 0
+    if sys.argv[2] == "--enabled" and len(sys.argv) == 4:
+        deadline = time.monotonic() + 10
+        item = None
+        while item is None and time.monotonic() < deadline:
+            item = find(app_name, sys.argv[3])
+            if item is None:
+                time.sleep(0.2)
+        if item is None:
+            print(f"no showing menu item '{sys.argv[3]}' in {app_name}", file=sys.stderr)
+            return 1
+        return 0 if item.get_state_set().contains(Atspi.StateType.SENSITIVE) else 1
     for label in sys.argv[2:]:
         deadline = time.monotonic() + 10
         item = None

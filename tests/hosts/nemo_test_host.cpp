@@ -11,7 +11,7 @@ namespace {
 struct NemoApi {
     static constexpr const char* kEntryPoints[3] = {
         "nemo_module_initialize", "nemo_module_shutdown", "nemo_module_list_types"};
-    static HostTraits traits() { return {"nemo", true, false, false}; }
+    static HostTraits traits() { return {"nemo", true, false, false, true}; }
     static void moduleInterfaces(GType) {}
     static GType fileInfoType() {
         static const GType type = testing::fileInfoType(

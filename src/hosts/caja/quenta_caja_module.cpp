@@ -36,6 +36,9 @@ struct Caja {
         return caja_menu_item_new(name, label, tip, icon);
     }
     static Item* newSeparator(const char*) { return nullptr; }
+    static void itemsUpdated(GObject* provider) {
+        caja_menu_provider_emit_items_updated_signal(CAJA_MENU_PROVIDER(provider));
+    }
     static void setSubmenu(Item* item, GList* children) {
         CajaMenu* submenu = caja_menu_new();
         for (GList* node = children; node != nullptr; node = node->next) {
@@ -87,8 +90,16 @@ struct QuentaMenuProviderClass {
 
 void caja_module_initialize(GTypeModule* module) {
     const GTypeInfo info = {
-        sizeof(QuentaMenuProviderClass), nullptr, nullptr, nullptr, nullptr, nullptr,
-        sizeof(QuentaMenuProvider),      0,       nullptr, nullptr,
+        sizeof(QuentaMenuProviderClass),
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        sizeof(QuentaMenuProvider),
+        0,
+        Module::trackProvider,
+        nullptr,
     };
     providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "QuentaMenuProvider", &info,
                                                static_cast<GTypeFlags>(0));

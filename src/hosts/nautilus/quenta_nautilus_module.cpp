@@ -36,6 +36,8 @@ struct Nautilus {
         return nautilus_menu_item_new(name, label, tip, icon);
     }
     static Item* newSeparator(const char*) { return nullptr; }
+    // The host asks for the items each time it shows a menu.
+    static void itemsUpdated(GObject*) {}
     static void setSubmenu(Item* item, GList* children) {
         NautilusMenu* submenu = nautilus_menu_new();
         for (GList* node = children; node != nullptr; node = node->next) {
@@ -84,8 +86,16 @@ void initializeMenuProvider(gpointer iface, gpointer) {
 
 void nautilus_module_initialize(GTypeModule* module) {
     const GTypeInfo info = {
-        sizeof(QuentaMenuProviderClass), nullptr, nullptr, nullptr, nullptr, nullptr,
-        sizeof(QuentaMenuProvider),      0,       nullptr, nullptr,
+        sizeof(QuentaMenuProviderClass),
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        sizeof(QuentaMenuProvider),
+        0,
+        Module::trackProvider,
+        nullptr,
     };
     providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "QuentaMenuProvider", &info,
                                                static_cast<GTypeFlags>(0));

@@ -2,8 +2,10 @@
 // GNOME Files module. When Nemo loads it, it creates one FinderSync with the Linux adapters; Nemo
 // asks its menu provider for items on selection changes and as soon as a folder loads, and the
 // provider renders the extension's menu into NemoMenuItems: the same titles, order, submenu and
-// enabled states, with separators between the groups, which Nemo draws as gaps. Each rendered menu
-// keeps the situation Nemo reported for it. Nemo calls all of this on its main thread.
+// enabled states, with separators between the groups, which Nemo draws as gaps. Nemo keeps a
+// folder's background menu until the provider says its items changed, which it does after every
+// item it runs. Each rendered menu keeps the situation Nemo reported for it. Nemo calls all of
+// this on its main thread.
 #include <glib-object.h>
 #include <gmodule.h>
 
@@ -36,6 +38,9 @@ struct Nemo {
         return nemo_menu_item_new(name, label, tip, icon);
     }
     static Item* newSeparator(const char* name) { return nemo_menu_item_new_separator(name); }
+    static void itemsUpdated(GObject* provider) {
+        nemo_menu_provider_emit_items_updated_signal(NEMO_MENU_PROVIDER(provider));
+    }
     static void setSubmenu(Item* item, GList* children) {
         NemoMenu* submenu = nemo_menu_new();
         for (GList* node = children; node != nullptr; node = node->next) {
@@ -81,8 +86,16 @@ struct QuentaMenuProviderClass {
 
 void nemo_module_initialize(GTypeModule* module) {
     const GTypeInfo info = {
-        sizeof(QuentaMenuProviderClass), nullptr, nullptr, nullptr, nullptr, nullptr,
-        sizeof(QuentaMenuProvider),      0,       nullptr, nullptr,
+        sizeof(QuentaMenuProviderClass),
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        sizeof(QuentaMenuProvider),
+        0,
+        Module::trackProvider,
+        nullptr,
     };
     providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "QuentaMenuProvider", &info,
                                                static_cast<GTypeFlags>(0));

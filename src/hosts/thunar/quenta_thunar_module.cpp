@@ -39,6 +39,8 @@ struct Thunar {
         return thunarx_menu_item_new(name, label, tip, icon);
     }
     static Item* newSeparator(const char*) { return nullptr; }
+    // The host asks for the items each time it shows a menu.
+    static void itemsUpdated(GObject*) {}
     static void setSubmenu(Item* item, GList* children) {
         ThunarxMenu* submenu = thunarx_menu_new();
         for (GList* node = children; node != nullptr; node = node->next) {
@@ -86,8 +88,16 @@ void thunar_extension_initialize(ThunarxProviderPlugin* plugin) {
     // The extension keeps threads and static state: Thunar must never unload the module.
     thunarx_provider_plugin_set_resident(plugin, TRUE);
     const GTypeInfo info = {
-        sizeof(QuentaMenuProviderClass), nullptr, nullptr, nullptr, nullptr, nullptr,
-        sizeof(QuentaMenuProvider),      0,       nullptr, nullptr,
+        sizeof(QuentaMenuProviderClass),
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        nullptr,
+        sizeof(QuentaMenuProvider),
+        0,
+        Module::trackProvider,
+        nullptr,
     };
     providerType = thunarx_provider_plugin_register_type(
         plugin, G_TYPE_OBJECT, "QuentaMenuProvider", &info, static_cast<GTypeFlags>(0));
