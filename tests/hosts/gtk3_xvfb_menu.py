@@ -5,6 +5,8 @@
 # Usage: gtk3_xvfb_menu.py APPLICATION LABEL...   click the items with these labels, in turn (a
 #                                                 submenu's holder opens it), within 10 s each
 #        gtk3_xvfb_menu.py APPLICATION --enabled LABEL   whether the showing item is enabled
+#        gtk3_xvfb_menu.py APPLICATION --button LABEL    print the tool tip of the showing
+#                                                        push button with this label
 #        gtk3_xvfb_menu.py APPLICATION --dump     print the tree of showing menu items
 # Exit status: 0 done (or enabled), 1 an item was not found, could not be clicked or is disabled.
 import sys
@@ -50,6 +52,19 @@ def showing(item):
     return states.contains(Atspi.StateType.SHOWING)
 
 
+def buttons(node, depth=0):
+    """Every push button under node, depth first."""
+    if node is None or depth > 40:
+        return
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        if child is None:
+            continue
+        if child.get_role() == Atspi.Role.PUSH_BUTTON:
+            yield child
+        yield from buttons(child, depth + 1)
+
+
 def find(app_name, label):
     app = application(app_name)
     if app is None:
@@ -78,6 +93,13 @@ def main():
             if showing(item):
                 print("  " * depth + (item.get_name() or ""))
         return 0
+    if sys.argv[2] == "--button" and len(sys.argv) == 4:
+        for button in buttons(application(app_name)):
+            if button.get_name() == sys.argv[3] and showing(button):
+                print(button.get_description() or "")
+                return 0
+        print(f"no showing push button '{sys.argv[3]}' in {app_name}", file=sys.stderr)
+        return 1
     if sys.argv[2] == "--enabled" and len(sys.argv) == 4:
         deadline = time.monotonic() + 10
         item = None

@@ -4,7 +4,7 @@
 # extension folder, a private PID namespace makes sure nothing outlives the run, dbus-run-session
 # gives the file manager, its accessibility bus and the driver one session bus. The user is played
 # with the keyboard and the mouse (xdotool) and the menus are read from the accessibility tree
-# (gtk3_xvfb_menu.py), not from pixel offsets: select the file of a folder and pick "剪切" in its
+# (gtk3_xvfb_menu.py), not from pixel offsets: in Caja, find the toolbar button; select the file of a folder and pick "剪切" in its
 # menu, go to another folder, right-click its background and pick "粘贴到此处" (the file moves
 # there; the paste item of a folder shown before the cut is enabled too), right-click again and pick "Lumvik" -> "Markdown (.md)" (the file appears). Screenshots
 # of every step are saved in OUTPUT_DIR.
@@ -140,6 +140,16 @@ has_window() {
 wait_for 30 has_window || fail "no $host window within 30 s"
 sleep 2  # let the view lay out its items
 shot 1-window
+
+# Caja's toolbar shows the extension's button, with its tool tip, once the window is wide enough.
+if [ "$host" = caja ]; then
+  xdotool windowsize "$(window)" 1200 600
+  sleep 1
+  tip="$(/usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" --button Lumvik)" ||
+    fail "Caja's toolbar shows no \"Lumvik\" button"
+  [ "$tip" = "在当前位置新建文件" ] || fail "the toolbar button's tool tip is '$tip'"
+  shot 1-toolbar
+fi
 
 # Without a window manager the window sits at 0,0; three quarters across and down its view is
 # blank in these small folders.
