@@ -1,6 +1,7 @@
 // Paste of cut items: the paths the extension's cut put on the pasteboard are moved into a folder.
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/file_paths.hpp"
+#include "core/shared/list_form.hpp"
 
 #include <map>
 #include <optional>
@@ -76,6 +77,19 @@ bool isInside(const std::string& path, const std::string& folder) {
     }
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
            path[folder.size()] == '/';
+}
+
+// What the user reads about a failed move: the platform's description, or for the failures the
+// system itself decides, its own words.
+std::string failureDescription(const Error& error) {
+    switch (error.kind) {
+        case ErrorKind::cancelled:
+            return "已取消";
+        case ErrorKind::changedMeanwhile:
+            return "移动期间项目有改动，未移动";
+        default:
+            return error.description;
+    }
 }
 
 }  // namespace
@@ -154,12 +168,24 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         const std::string baseName =
             extension ? name.substr(0, name.size() - extension->size() - 1) : name;
         const std::string target = uniqueURL(baseName, extension, folder);
-        if (const Status moved = ports_.fileSystem.moveItem(source, target); !moved) {
-            moveFailed(moved.error().description);
+        const Result<MoveOutcome> moved = ports_.fileSystem.moveItem(source, target);
+        if (!moved) {
+            moveFailed(failureDescription(moved.error()));
             continue;
         }
         placed.push_back(target);
         writeLog("moved " + source + " to " + target);
+        if (const auto& left = moved.value().leftAtSource; !left.empty()) {
+            // Moved, but not all of it: what appeared or changed meanwhile, or could not be
+            // removed, is still at the source (and not at the destination).
+            std::string line = name + "：已移动，以下项目留在原位置";
+            if (const auto& error = moved.value().removalError) {
+                line += "（" + error->description + "）";
+            }
+            line += "：" + listForm(left);
+            failures.push_back(line);
+            writeLog("moved with items left at the source " + listForm(left));
+        }
     }
 
     if (!placed.empty()) {

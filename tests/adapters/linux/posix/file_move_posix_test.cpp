@@ -23,6 +23,7 @@ namespace {
 using linux_platform::errorFromErrno;
 using linux_platform::MoveFaults;
 using linux_platform::moveFileSystemItem;
+using linux_platform::MoveStep;
 using linux_platform::PosixFileSystem;
 
 // Everything a move must keep, for each item of a tree: type, mode, modification time, and the
@@ -58,8 +59,9 @@ std::map<std::string, std::string> describeTree(const std::string& top) {
 
 // The description of a failed outcome ("ok" for success), or of an errno value, for comparisons
 // that print readably.
-std::string failure(const Status& status) {
-    return status.ok() ? "ok" : status.error().description;
+template <class T>
+std::string failure(const Result<T>& outcome) {
+    return outcome.ok() ? "ok" : outcome.error().description;
 }
 std::string failure(int errnoValue) {
     return errorFromErrno(errnoValue).description;
@@ -130,7 +132,7 @@ TEST_F(FileMoveTest, OnOneFilesystemItemsAreRenamedAndNothingIsReplaced) {
         {"file", "taken"}, {"other-folder", "empty-folder"}, {"file", "dangling"}};
     for (const auto& [from, to] : collisions) {
         SCOPED_TRACE(to);
-        const Status moved = files.moveItem(work / from, work / to);
+        const auto moved = files.moveItem(work / from, work / to);
         ASSERT_FALSE(moved.ok());
         EXPECT_EQ(failure(moved), failure(EEXIST));
     }
@@ -142,9 +144,9 @@ TEST_F(FileMoveTest, OnOneFilesystemItemsAreRenamedAndNothingIsReplaced) {
     ASSERT_TRUE(files.moveItem(work / "dangling", work / "still-dangling").ok());
     EXPECT_EQ(std::filesystem::read_symlink(work / "still-dangling"), "/nowhere");
 
-    const Status missing = files.moveItem(work / "no-such-item", work / "x");
+    const auto missing = files.moveItem(work / "no-such-item", work / "x");
     EXPECT_EQ(failure(missing), failure(ENOENT));
-    const Status intoMissingFolder = files.moveItem(work / "file", work / "no-such-folder/x");
+    const auto intoMissingFolder = files.moveItem(work / "file", work / "no-such-folder/x");
     EXPECT_EQ(failure(intoMissingFolder), failure(ENOENT));
     EXPECT_EQ(readFile(work / "file"), "mine");
 }
@@ -184,28 +186,31 @@ TEST_F(FileMoveTest, AcrossFilesystemsATakenNameOrAFailedCopyLeavesBothSidesAsTh
     const auto before = describeTree(work / "tree");
 
     writeFile(far / "taken", "theirs");
-    const Status collision = files.moveItem(work / "tree", far / "taken");
+    const auto collision = files.moveItem(work / "tree", far / "taken");
     EXPECT_EQ(failure(collision), failure(EEXIST));
     EXPECT_EQ(readFile(far / "taken"), "theirs");
 
     // The disk fills up at the third file: the partial copy goes, the source stays whole.
     int filesCopied = 0;
     MoveFaults faults;
-    faults.copyFile = [&](const std::string&) { return ++filesCopied == 3 ? ENOSPC : 0; };
-    const Status full = moveFileSystemItem(work / "tree", far / "copy", faults);
+    faults.inject = [&](MoveStep step, const std::string&) {
+        return step == MoveStep::copyFile && ++filesCopied == 3 ? ENOSPC : 0;
+    };
+    const auto full = moveFileSystemItem(work / "tree", far / "copy", nullptr, faults);
     ASSERT_FALSE(full.ok());
     EXPECT_EQ(failure(full), failure(ENOSPC));
     EXPECT_EQ(full.error().kind, ErrorKind::noSpace);
     EXPECT_EQ(filesCopied, 3);
     EXPECT_FALSE(files.itemExists(far / "copy"));
     EXPECT_EQ(describeTree(work / "tree"), before);
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(far.path())).out, "taken\n");
 
     // A read-only copied folder is no obstacle to removing the partial copy.
     ASSERT_EQ(::chmod((work / "tree/sub").c_str(), 0500), 0);
-    faults.copyFile = [](const std::string& file) {
-        return file.ends_with("/notes.txt") ? EIO : 0;
+    faults.inject = [](MoveStep step, const std::string& file) {
+        return step == MoveStep::copyFile && file == "notes.txt" ? EIO : 0;
     };
-    const Status unreadable = moveFileSystemItem(work / "tree", far / "copy", faults);
+    const auto unreadable = moveFileSystemItem(work / "tree", far / "copy", nullptr, faults);
     EXPECT_EQ(failure(unreadable), failure(EIO));
     EXPECT_FALSE(files.itemExists(far / "copy"));
     ASSERT_EQ(::chmod((work / "tree/sub").c_str(), 0700), 0);
@@ -223,9 +228,9 @@ TEST_F(FileMoveTest, AFolderIsNeverCopiedIntoItsOwnTree) {
     }
     ASSERT_EQ(::symlink((work / "folder/mount").c_str(), (work / "way-in").c_str()), 0);
 
-    const Status direct = files.moveItem(work / "folder", work / "folder/mount/copy");
-    const Status throughLink = files.moveItem(work / "folder", work / "way-in/copy");
-    const Status itself = files.moveItem(work / "folder", work / "folder/mount");
+    const auto direct = files.moveItem(work / "folder", work / "folder/mount/copy");
+    const auto throughLink = files.moveItem(work / "folder", work / "way-in/copy");
+    const auto itself = files.moveItem(work / "folder", work / "folder/mount");
 
     EXPECT_EQ(failure(direct), failure(EINVAL));
     EXPECT_EQ(failure(throughLink), failure(EINVAL));
