@@ -22,6 +22,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -134,11 +135,16 @@ unsigned long long processStartTime(long pid) {
 }
 
 // "PID-START" of this process, the part of its partial names that tells whether it still runs.
-const std::string& ownerTag() {
-    static const std::string tag = [] {
-        const long pid = ::getpid();
-        return std::to_string(pid) + "-" + std::to_string(processStartTime(pid));
-    }();
+// Worked out again in a forked child, which is a process of its own.
+std::string ownerTag() {
+    static std::mutex mutex;
+    static long taggedPid = 0;
+    static std::string tag;
+    const std::lock_guard lock(mutex);
+    if (const long pid = ::getpid(); pid != taggedPid) {
+        tag = std::to_string(pid) + "-" + std::to_string(processStartTime(pid));
+        taggedPid = pid;
+    }
     return tag;
 }
 
@@ -167,15 +173,21 @@ bool isStalePartial(std::string_view name) {
 
 // Removes the stale partial items in a destination folder, once per folder and process.
 void removeStalePartials(int folderFd) {
-    struct stat info {};
-    if (::fstat(folderFd, &info) != 0) {
+    // A folder is told by its device, inode and birth time (where the filesystem keeps one), so
+    // a new folder that reuses an inode number is looked at again.
+    struct statx info {};
+    if (::statx(folderFd, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &info) != 0) {
         return;
     }
+    using Key = std::tuple<unsigned, unsigned, std::uint64_t, std::int64_t, std::uint32_t>;
     static std::mutex mutex;
-    static std::set<std::pair<dev_t, ino_t>> cleaned;
+    static std::set<Key> cleaned;
     {
         const std::lock_guard lock(mutex);
-        if (!cleaned.emplace(info.st_dev, info.st_ino).second) {
+        if (!cleaned
+                 .emplace(info.stx_dev_major, info.stx_dev_minor, info.stx_ino,
+                          info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
+                 .second) {
             return;
         }
     }
