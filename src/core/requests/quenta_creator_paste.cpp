@@ -1,9 +1,11 @@
 // Paste of cut items: the paths the extension's cut put on the pasteboard are moved into a folder.
+#include "core/requests/paste_progress.hpp"
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/file_paths.hpp"
 #include "core/shared/list_form.hpp"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -122,6 +124,11 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     // Resolved once for the whole paste.
     const std::optional<std::string> resolvedDestination = ports_.fileSystem.resolvedPath(folder);
 
+    std::unique_ptr<PasteProgress> progress;
+    if (ports_.progressDisplay != nullptr && ports_.clock != nullptr) {
+        progress = std::make_unique<PasteProgress>(*ports_.progressDisplay, *ports_.clock);
+    }
+
     std::map<std::string, std::optional<std::string>> resolvedParents;
     std::vector<std::string> placed;
     std::vector<std::string> failures;
@@ -143,6 +150,11 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
             failures.push_back(name + "：" + description);
             writeLog("move failed " + source + ": " + description);
         };
+        // After a cancel nothing more is moved; what is left fails as cancelled.
+        if (progress && progress->cancelled()) {
+            moveFailed("已取消");
+            continue;
+        }
 
         // The same test with links resolved: a destination reached through a link that points
         // into the folder would otherwise have the folder copied into itself without end. The
@@ -168,7 +180,8 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         const std::string baseName =
             extension ? name.substr(0, name.size() - extension->size() - 1) : name;
         const std::string target = uniqueURL(baseName, extension, folder);
-        const Result<MoveOutcome> moved = ports_.fileSystem.moveItem(source, target);
+        const Result<MoveOutcome> moved =
+            ports_.fileSystem.moveItem(source, target, progress.get());
         if (!moved) {
             moveFailed(failureDescription(moved.error()));
             continue;
@@ -188,6 +201,9 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         }
     }
 
+    if (progress) {
+        progress->finish();
+    }
     if (!placed.empty()) {
         ports_.pasteboard.clearContents();
         ports_.workspace.revealItems(placed);
