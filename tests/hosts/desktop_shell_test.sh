@@ -115,8 +115,8 @@ if [ "${1:-}" = --inside ]; then
   grep -q '新建文件请求无效' "$work/unreachable.out" || fail "no alert text with an unreachable display"
 
   # 7. A paste that copies for more than a second (61,440 small files: several seconds even on a
-  # fast disk) shows its progress window; 取消 stops it after
-  # the current file: the source stays whole, no copy is left, the alert says 已取消.
+  # fast disk) shows its progress window; 取消 stops it after the current file: the source stays
+  # whole, no copy is left, the alert says 已取消.
   finder="$(dirname "$app")/quenta-finder"
   big="$(mktemp -d /dev/shm/quenta-desktop-XXXXXX)"
   mkdir "$big/many" "$work/pasted"
