@@ -7,6 +7,7 @@
 #include "adapters/linux/gio/workspace_gio.hpp"
 #include "adapters/linux/posix/child_process.hpp"
 #include "adapters/linux/posix/console_alerts.hpp"
+#include "adapters/linux/posix/console_progress.hpp"
 #include "adapters/linux/posix/console_workspace.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
 #include "adapters/linux/posix/install_layout.hpp"
@@ -128,7 +129,9 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
     }
 
     quenta::linux_platform::PasteboardStore pasteboard;
-    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard});
+    quenta::linux_platform::ConsoleProgress progress(stderr);
+    quenta::QuentaCreator creator(
+        {fileSystem, alerts, *workspace, uuids, log, pasteboard, &progress, &clock});
     for (const auto& url : urls) {
         creator.handle(url);
     }

@@ -8,6 +8,7 @@
 #include "adapters/linux/gtk/gtk_alerts.hpp"
 #include "adapters/linux/gtk/gtk_app_shell.hpp"
 #include "adapters/linux/gtk/gtk_installer_window.hpp"
+#include "adapters/linux/gtk/gtk_progress_window.hpp"
 #include "adapters/linux/posix/app_bundle.hpp"
 #include "adapters/linux/posix/defaults_json_file.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
@@ -43,7 +44,7 @@ struct Desktop {
     Desktop(Gtk::Application& application, const ShellLaunch& launch)
         : alerts(application),
           log(files, clock, std::string(QuentaCreator::kLogFileName)),
-          creator({files, alerts, workspace, uuids, log, pasteboard}),
+          creator({files, alerts, workspace, uuids, log, pasteboard, &progress, &clock}),
           defaults(DefaultsJsonFile::pathForDomain("QuentaApp")),
           http(mainQueue),
           bundle(launch.plugInsPath, launch.desktopEntriesPath),
@@ -68,6 +69,7 @@ struct Desktop {
     ActivityLog log;
     GioWorkspace workspace;
     PasteboardStore pasteboard;
+    GtkProgressWindow progress;
     QuentaCreator creator;
     MainQueueGlib mainQueue;
     DefaultsJsonFile defaults;

@@ -22,6 +22,10 @@ enum class ErrorKind {
     transport,
     badServerResponse,
     decoding,
+    // The user stopped the operation.
+    cancelled,
+    // The item changed while it was being worked on, so nothing was done to it.
+    changedMeanwhile,
     other,
 };
 

@@ -2,12 +2,39 @@
 
 #include "ports/error.hpp"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quenta {
+
+// Follows a move that copies (across filesystems) and may stop it. Called on the mover's thread,
+// from inside FileSystem::moveItem; never called for a move that is a plain rename.
+class MoveObserver {
+  public:
+    virtual ~MoveObserver() = default;
+    // The copy of the item at `from` begins; `totalBytes` is the size of all its files.
+    virtual void copyStarted(const std::string& from, std::uint64_t totalBytes) = 0;
+    // `bytes` more of the item's files have been copied (holes of sparse files count as copied).
+    virtual void copied(std::uint64_t bytes) = 0;
+    // Asked before each file: true stops the move after the file being copied; the move then
+    // fails with ErrorKind::cancelled, leaving the source whole and no copy.
+    [[nodiscard]] virtual bool cancelRequested() = 0;
+};
+
+// What stayed at the source of a move that otherwise succeeded.
+struct MoveOutcome {
+    // Entries of the moved folder left where they were, topmost first: entries that appeared or
+    // changed while the folder was copied, and entries that could not be removed. Their copies are
+    // not kept at the destination, so nothing exists twice. Empty when the whole item moved.
+    std::vector<std::string> leftAtSource;
+    // Why entries could not be removed (the first such failure), when any could not.
+    std::optional<Error> removalError;
+
+    friend bool operator==(const MoveOutcome&, const MoveOutcome&) = default;
+};
 
 // The file manager of the platform. Paths are plain absolute POSIX paths (no scheme, no
 // percent-encoding). Every operation is synchronous and runs on the caller's thread.
@@ -36,10 +63,16 @@ class FileSystem {
     virtual Status appendToFile(const std::string& path, std::string_view bytes) = 0;
 
     // Moves the item at `from` to `to` as the platform's move does: never replaces an existing item
-    // at `to`; a symbolic link moves as a link; across filesystems the whole tree is copied,
-    // flushed and only then the source removed, and a failed copy leaves the source whole and no
-    // partial copy.
-    virtual Status moveItem(const std::string& from, const std::string& to) = 0;
+    // at `to`; a symbolic link moves as a link. Across filesystems the tree is copied under a
+    // hidden name, flushed, given the name `to`, and only then are the source entries that were
+    // copied removed; a failed or cancelled copy leaves the source whole and no copy. When none of
+    // the source could be removed the copy is removed too and the move fails with the removal's
+    // error; when part of it stays, the outcome names what stayed.
+    virtual Result<MoveOutcome> moveItem(const std::string& from, const std::string& to,
+                                         MoveObserver* observer) = 0;
+    Result<MoveOutcome> moveItem(const std::string& from, const std::string& to) {
+        return moveItem(from, to, nullptr);
+    }
 
     // Moves the item to the user's Trash. Nothing in the Trash is ever overwritten.
     virtual Status trashItem(const std::string& path) = 0;

@@ -121,12 +121,32 @@ Status FakeFileSystem::appendToFile(const std::string& path, std::string_view by
     return writeNewFile(path, bytes);
 }
 
-Status FakeFileSystem::moveItem(const std::string& from, const std::string& to) {
+Result<MoveOutcome> FakeFileSystem::moveItem(const std::string& from, const std::string& to,
+                                             MoveObserver* observer) {
     if (node(from) == nullptr) {
         return Error{ErrorKind::notFound, "No such file or directory"};
     }
     if (auto error = creationError(to)) {
         return *error;
+    }
+    MoveOutcome outcome;
+    if (const auto copying = copyingMoves_.find(from); copying != copyingMoves_.end()) {
+        const CopyingMove& move = copying->second;
+        outcome = move.outcome;
+        if (observer != nullptr) {
+            observer->copyStarted(from, move.bytes);
+        }
+        for (int step = 0; step < move.steps; ++step) {
+            if (observer != nullptr && observer->cancelRequested()) {
+                return Error{ErrorKind::cancelled, "Operation canceled"};
+            }
+            if (observer != nullptr) {
+                observer->copied(move.bytes / static_cast<std::uint64_t>(move.steps));
+            }
+            if (onCopyStep) {
+                onCopyStep();
+            }
+        }
     }
     const std::string inside = from + "/";
     if (to == from || to.compare(0, inside.size(), inside) == 0) {
@@ -143,7 +163,7 @@ Status FakeFileSystem::moveItem(const std::string& from, const std::string& to) 
         }
     }
     nodes_.merge(moved);
-    return {};
+    return outcome;
 }
 
 Status FakeFileSystem::trashItem(const std::string& path) {

@@ -2,6 +2,8 @@
 
 #include "ports/file_system.hpp"
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -27,6 +29,17 @@ class FakeFileSystem : public FileSystem {
     // Makes the next operations on the path (or inside it) fail with the given error.
     void failWritesIn(const std::string& folder, Error error);
     void failPermissionChanges(Error error) { permissionError_ = std::move(error); }
+    // Makes a move of the item copy `bytes` in `steps` equal parts (telling the observer, and
+    // calling `onStep` after each part) and, once moved, answer `outcome`.
+    struct CopyingMove {
+        std::uint64_t bytes = 0;
+        int steps = 1;
+        MoveOutcome outcome;
+    };
+    void copyOnMove(const std::string& from, CopyingMove move) {
+        copyingMoves_[from] = std::move(move);
+    }
+    std::function<void()> onCopyStep;
 
     [[nodiscard]] const Node* node(const std::string& path) const;
     [[nodiscard]] const std::map<std::string, Node>& nodes() const { return nodes_; }
@@ -38,7 +51,9 @@ class FakeFileSystem : public FileSystem {
     Status setPermissions(const std::string& path, unsigned mode) override;
     Status createDirectory(const std::string& path) override;
     Status appendToFile(const std::string& path, std::string_view bytes) override;
-    Status moveItem(const std::string& from, const std::string& to) override;
+    using FileSystem::moveItem;
+    Result<MoveOutcome> moveItem(const std::string& from, const std::string& to,
+                                 MoveObserver* observer) override;
     Status trashItem(const std::string& path) override;
     Status writeFileAtomically(const std::string& path, std::string_view contents) override;
     [[nodiscard]] std::string temporaryDirectory() const override { return "/tmp"; }
@@ -55,6 +70,7 @@ class FakeFileSystem : public FileSystem {
     std::map<std::string, Node> nodes_;
     std::map<std::string, Error> failingFolders_;
     std::optional<Error> permissionError_;
+    std::map<std::string, CopyingMove> copyingMoves_;
     mutable int existenceTests_ = 0;
 };
 

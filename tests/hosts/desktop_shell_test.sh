@@ -114,6 +114,36 @@ if [ "${1:-}" = --inside ]; then
   [ -d "$work/elsewhere/新建文件夹" ] || fail "a request with an unreachable display made nothing"
   grep -q '新建文件请求无效' "$work/unreachable.out" || fail "no alert text with an unreachable display"
 
+  # 7. A paste that copies for more than a second (61,440 small files: several seconds even on a
+  # fast disk) shows its progress window; 取消 stops it after the current file: the source stays
+  # whole, no copy is left, the alert says 已取消.
+  finder="$(dirname "$app")/quenta-finder"
+  big="$(mktemp -d /dev/shm/quenta-desktop-XXXXXX)"
+  mkdir "$big/many" "$work/pasted"
+  (cd "$big/many" && head -c 60M /dev/zero | split -b 1k -a 5 - part)
+  if "$finder" --selected "$big/many" invoke cutItems >/dev/null 2>&1 &&
+    launch "quentaapp://pasteCut?path=$work/pasted"; then
+    if poll 10 has_visible_window; then
+      progress="$(visible_window)"
+      import -window "$progress" "$shots/progress-window.png"
+      xdotool windowfocus --sync "$progress" key space
+      if poll 20 grep -q "move failed $big/many: 已取消" "$work/home/.local/state/QuentaApp.log"; then
+        [ "$(find "$big/many" -type f | wc -l)" = 61440 ] || fail "a cancelled paste lost files"
+        [ -z "$(ls -A "$work/pasted")" ] || fail "a cancelled paste left a copy: $(ls -A "$work/pasted")"
+        poll 5 has_visible_window || fail "no alert after the cancel"
+        xdotool windowfocus --sync "$(visible_window)" key Return
+      else
+        fail "取消 did not stop the paste"
+      fi
+    else
+      fail "no progress window for a long paste"
+    fi
+  else
+    fail "the long paste was not started"
+  fi
+  rm -rf "$big"
+  stop_resident
+
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   [ "$failures" -eq 0 ] && echo "all desktop checks passed"
   exit $((failures > 0 ? 1 : 0))

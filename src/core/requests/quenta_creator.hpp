@@ -3,8 +3,10 @@
 #include "core/requests/quenta_kind.hpp"
 #include "core/shared/activity_log.hpp"
 #include "ports/alerts.hpp"
+#include "ports/clock.hpp"
 #include "ports/file_system.hpp"
 #include "ports/pasteboard.hpp"
+#include "ports/progress_display.hpp"
 #include "ports/uuid_source.hpp"
 #include "ports/workspace.hpp"
 
@@ -23,6 +25,10 @@ struct CreatorPorts {
     UuidSource& uuids;
     ActivityLog& log;
     Pasteboard& pasteboard;
+    // Where a long paste shows its progress, and the clock that tells when it is long; a paste
+    // shows nothing without them.
+    ProgressDisplay* progressDisplay = nullptr;
+    const Clock* clock = nullptr;
 };
 
 // The application's request handlers: dispatch of request URLs and the file operations they reach.

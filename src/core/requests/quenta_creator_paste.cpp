@@ -1,8 +1,11 @@
 // Paste of cut items: the paths the extension's cut put on the pasteboard are moved into a folder.
+#include "core/requests/paste_progress.hpp"
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/file_paths.hpp"
+#include "core/shared/list_form.hpp"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,6 +81,19 @@ bool isInside(const std::string& path, const std::string& folder) {
            path[folder.size()] == '/';
 }
 
+// What the user reads about a failed move: the platform's description, or for the failures the
+// system itself decides, its own words.
+std::string failureDescription(const Error& error) {
+    switch (error.kind) {
+        case ErrorKind::cancelled:
+            return "已取消";
+        case ErrorKind::changedMeanwhile:
+            return "移动期间项目有改动，未移动";
+        default:
+            return error.description;
+    }
+}
+
 }  // namespace
 
 void QuentaCreator::pasteCutItems(const std::string& folder) {
@@ -108,6 +124,11 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     // Resolved once for the whole paste.
     const std::optional<std::string> resolvedDestination = ports_.fileSystem.resolvedPath(folder);
 
+    std::unique_ptr<PasteProgress> progress;
+    if (ports_.progressDisplay != nullptr && ports_.clock != nullptr) {
+        progress = std::make_unique<PasteProgress>(*ports_.progressDisplay, *ports_.clock);
+    }
+
     std::map<std::string, std::optional<std::string>> resolvedParents;
     std::vector<std::string> placed;
     std::vector<std::string> failures;
@@ -129,6 +150,11 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
             failures.push_back(name + "：" + description);
             writeLog("move failed " + source + ": " + description);
         };
+        // After a cancel nothing more is moved; what is left fails as cancelled.
+        if (progress && progress->cancelled()) {
+            moveFailed("已取消");
+            continue;
+        }
 
         // The same test with links resolved: a destination reached through a link that points
         // into the folder would otherwise have the folder copied into itself without end. The
@@ -154,14 +180,30 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         const std::string baseName =
             extension ? name.substr(0, name.size() - extension->size() - 1) : name;
         const std::string target = uniqueURL(baseName, extension, folder);
-        if (const Status moved = ports_.fileSystem.moveItem(source, target); !moved) {
-            moveFailed(moved.error().description);
+        const Result<MoveOutcome> moved =
+            ports_.fileSystem.moveItem(source, target, progress.get());
+        if (!moved) {
+            moveFailed(failureDescription(moved.error()));
             continue;
         }
         placed.push_back(target);
         writeLog("moved " + source + " to " + target);
+        if (const auto& left = moved.value().leftAtSource; !left.empty()) {
+            // Moved, but not all of it: what appeared or changed meanwhile, or could not be
+            // removed, is still at the source (and not at the destination).
+            std::string line = name + "：已移动，以下项目留在原位置";
+            if (const auto& error = moved.value().removalError) {
+                line += "（" + error->description + "）";
+            }
+            line += "：" + listForm(left);
+            failures.push_back(line);
+            writeLog("moved with items left at the source " + listForm(left));
+        }
     }
 
+    if (progress) {
+        progress->finish();
+    }
     if (!placed.empty()) {
         ports_.pasteboard.clearContents();
         ports_.workspace.revealItems(placed);

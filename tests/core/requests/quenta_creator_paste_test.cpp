@@ -1,4 +1,5 @@
 #include "core/requests/creator_fixture.hpp"
+#include "fakes/recording_progress_display.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -292,6 +293,80 @@ TEST_F(PasteTest, ASecondPasteFindsNoCutPathsThroughTheDispatcher) {
                 ElementsAre("handle url: quentaapp://pasteCut?path=/dst/", "paste cut to /dst",
                             "moved /src/a to /dst/a", "handle url: quentaapp://pasteCut?path=/dst",
                             "paste cut to /dst", "paste cut failed: no cut paths"));
+}
+
+class LongPasteTest : public PasteTest {
+  protected:
+    LongPasteTest() {
+        files.onCopyStep = [this] { clock.advance(std::chrono::milliseconds(300)); };
+    }
+    RecordingProgressDisplay display;
+    QuentaCreator showing{{files, alerts, workspace, uuids, log, pasteboard, &display, &clock}};
+};
+
+TEST_F(LongPasteTest, ShortCopiesShowNothingAndLongOnesShowTheirBytesTenTimesASecondAtMost) {
+    files.addFile("/src/small");
+    files.addFile("/src/large");
+    files.copyOnMove("/src/small", {.bytes = 300, .steps = 3, .outcome = {}});
+    files.copyOnMove("/src/large", {.bytes = 1000, .steps = 4, .outcome = {}});
+    cut("/src/small\n/src/large");
+    showing.pasteCutItems("/dst");
+
+    // 0.9 s of copying for the first item, then 1.2 s more: shown from the second second on.
+    using Shown = RecordingProgressDisplay::Shown;
+    EXPECT_THAT(display.shown, ElementsAre(Shown{"large", 500, 1000}, Shown{"large", 750, 1000},
+                                           Shown{"large", 1000, 1000}));
+    EXPECT_EQ(display.closed, 1);
+    EXPECT_TRUE(exists("/dst/small") && exists("/dst/large"));
+    EXPECT_THAT(alerts.messages(), IsEmpty());
+}
+
+TEST_F(LongPasteTest, ACancelKeepsWhatMovedAndFailsTheRestAsCancelled) {
+    for (const char* name : {"/src/done", "/src/long", "/src/after"}) {
+        files.addFile(name);
+    }
+    files.copyOnMove("/src/long", {.bytes = 1000, .steps = 10, .outcome = {}});
+    display.cancelAfterShows = 1;
+    cut("/src/done\n/src/long\n/src/after");
+    showing.pasteCutItems("/dst");
+
+    EXPECT_TRUE(exists("/dst/done") && exists("/src/long") && exists("/src/after"));
+    EXPECT_THAT(alerts.messages(),
+                ElementsAre("部分项目移动失败：\n\nlong：已取消\nafter：已取消"));
+    EXPECT_THAT(logMessages(),
+                ElementsAre("paste cut to /dst", "moved /src/done to /dst/done",
+                            "move failed /src/long: 已取消", "move failed /src/after: 已取消"));
+    EXPECT_EQ(display.closed, 1);
+    EXPECT_THAT(workspace.revealed, ElementsAre(std::vector<std::string>{"/dst/done"}));
+}
+
+TEST_F(PasteTest, WhatStayedAtTheSourceIsNamedInTheAlert) {
+    files.addDirectory("/src/f");
+    files.addDirectory("/src/g");
+    files.copyOnMove("/src/f",
+                     {.bytes = 0,
+                      .steps = 1,
+                      .outcome = {.leftAtSource = {"/src/f/new.txt"}, .removalError = {}}});
+    files.copyOnMove(
+        "/src/g",
+        {.bytes = 0,
+         .steps = 1,
+         .outcome = {.leftAtSource = {"/src/g/a", "/src/g/b"},
+                     .removalError = Error{ErrorKind::permissionDenied, "Permission denied"}}});
+    cut("/src/f\n/src/g");
+    creator.pasteCutItems("/dst");
+
+    EXPECT_THAT(
+        alerts.messages(),
+        ElementsAre("部分项目移动失败：\n\nf：已移动，以下项目留在原位置：[\"/src/f/new.txt\"]"
+                    "\ng：已移动，以下项目留在原位置（Permission denied）：[\"/src/g/a\", "
+                    "\"/src/g/b\"]"));
+    EXPECT_THAT(logMessages(),
+                ElementsAre("paste cut to /dst", "moved /src/f to /dst/f",
+                            "moved with items left at the source [\"/src/f/new.txt\"]",
+                            "moved /src/g to /dst/g",
+                            "moved with items left at the source [\"/src/g/a\", \"/src/g/b\"]"));
+    EXPECT_EQ(pasteboard.clearCount, 1);
 }
 
 }  // namespace

@@ -9,19 +9,29 @@
 #include <fcntl.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <random>
+#include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace quenta::linux_platform {
 namespace {
 
-constexpr std::size_t kChunk = std::size_t{1} << 30;
+// The most one kernel copy call moves: small enough for progress to advance a few times a second.
+constexpr std::size_t kChunk = std::size_t{8} << 20;
+constexpr std::string_view kPartialTag = ".quenta-partial-";
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -61,177 +71,9 @@ std::pair<std::string, std::string> splitPath(const std::string& path) {
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// Copies the bytes of one open file to another, with the kernel doing the transfer where it can.
-int copyContents(int in, int out) {
-    bool kernelCopy = true;
-    bool sendFile = true;
-    bool copiedAny = false;
-    while (true) {
-        ssize_t copied = -1;
-        if (kernelCopy) {
-            copied = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-            if (copied < 0 && !copiedAny &&
-                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-                 errno == EPERM)) {
-                kernelCopy = false;
-                continue;
-            }
-        } else if (sendFile) {
-            copied = ::sendfile(out, in, nullptr, kChunk);
-            if (copied < 0 && !copiedAny && (errno == EINVAL || errno == ENOSYS)) {
-                sendFile = false;
-                continue;
-            }
-        } else {
-            char buffer[65536];
-            copied = ::read(in, buffer, sizeof buffer);
-            if (copied > 0 &&
-                !writeAll(out, std::string_view(buffer, static_cast<std::size_t>(copied)))) {
-                return errno;
-            }
-        }
-        if (copied < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (copied == 0) {
-            return 0;
-        }
-        copiedAny = true;
-    }
+std::string joined(const std::string& top, const std::string& relative) {
+    return relative.empty() ? top : top + "/" + relative;
 }
-
-class TreeCopier {
-  public:
-    explicit TreeCopier(const MoveFaults& faults) : faults_(faults) {}
-
-    // Copies the entry `name` of `srcDir` to the new entry `dstName` of `dstDir`; `created` is set
-    // once the copy's top item exists, so a failure knows whether there is anything to remove.
-    int copy(int srcDir, const std::string& name, int dstDir, const std::string& dstName,
-             const std::string& srcPath, bool& created) {
-        struct stat info {};
-        if (::fstatat(srcDir, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-            return errno;
-        }
-        const timespec times[2] = {info.st_atim, info.st_mtim};
-        if (S_ISLNK(info.st_mode)) {
-            return copyLink(srcDir, name, dstDir, dstName, info, times, created);
-        }
-        if (S_ISREG(info.st_mode)) {
-            return copyFile(srcDir, name, dstDir, dstName, srcPath, info, times, created);
-        }
-        if (S_ISDIR(info.st_mode)) {
-            return copyFolder(srcDir, name, dstDir, dstName, srcPath, info, times, created);
-        }
-        if (::mknodat(dstDir, dstName.c_str(), info.st_mode & (S_IFMT | 07777), info.st_rdev) !=
-            0) {
-            return errno;
-        }
-        created = true;
-        (void)::fchownat(dstDir, dstName.c_str(), info.st_uid, info.st_gid, AT_SYMLINK_NOFOLLOW);
-        if (::fchmodat(dstDir, dstName.c_str(), info.st_mode & 07777, 0) != 0 ||
-            ::utimensat(dstDir, dstName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-            return errno;
-        }
-        return 0;
-    }
-
-  private:
-    static int copyLink(int srcDir, const std::string& name, int dstDir, const std::string& dstName,
-                        const struct stat& info, const timespec* times, bool& created) {
-        std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
-        while (true) {
-            const ssize_t length = ::readlinkat(srcDir, name.c_str(), target.data(), target.size());
-            if (length < 0) {
-                return errno;
-            }
-            if (static_cast<std::size_t>(length) < target.size()) {
-                target.resize(static_cast<std::size_t>(length));
-                break;
-            }
-            target.resize(target.size() * 2);
-        }
-        if (::symlinkat(target.c_str(), dstDir, dstName.c_str()) != 0) {
-            return errno;
-        }
-        created = true;
-        (void)::fchownat(dstDir, dstName.c_str(), info.st_uid, info.st_gid, AT_SYMLINK_NOFOLLOW);
-        if (::utimensat(dstDir, dstName.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-            return errno;
-        }
-        return 0;
-    }
-
-    int copyFile(int srcDir, const std::string& name, int dstDir, const std::string& dstName,
-                 const std::string& srcPath, const struct stat& info, const timespec* times,
-                 bool& created) {
-        if (faults_.copyFile) {
-            if (const int injected = faults_.copyFile(srcPath); injected != 0) {
-                return injected;
-            }
-        }
-        const UniqueFd in(::openat(srcDir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!in.valid()) {
-            return errno;
-        }
-        UniqueFd out(::openat(dstDir, dstName.c_str(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!out.valid()) {
-            return errno;
-        }
-        created = true;
-        if (const int error = copyContents(in.get(), out.get()); error != 0) {
-            return error;
-        }
-        // The owner first: changing it clears the set-user-ID and set-group-ID bits.
-        (void)::fchown(out.get(), info.st_uid, info.st_gid);
-        if (::fchmod(out.get(), info.st_mode & 07777) != 0 || ::futimens(out.get(), times) != 0) {
-            return errno;
-        }
-        return out.close();
-    }
-
-    int copyFolder(int srcDir, const std::string& name, int dstDir, const std::string& dstName,
-                   const std::string& srcPath, const struct stat& info, const timespec* times,
-                   bool& created) {
-        const UniqueFd from(
-            ::openat(srcDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!from.valid()) {
-            return errno;
-        }
-        std::vector<std::string> names;
-        if (const int error = listNames(from.get(), names); error != 0) {
-            return error;
-        }
-        // Private while it fills; its own mode is set once everything is inside.
-        if (::mkdirat(dstDir, dstName.c_str(), 0700) != 0) {
-            return errno;
-        }
-        created = true;
-        const UniqueFd to(
-            ::openat(dstDir, dstName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!to.valid()) {
-            return errno;
-        }
-        for (const auto& child : names) {
-            bool childCreated = false;
-            if (const int error =
-                    copy(from.get(), child, to.get(), child, srcPath + "/" + child, childCreated);
-                error != 0) {
-                return error;
-            }
-        }
-        (void)::fchown(to.get(), info.st_uid, info.st_gid);
-        if (::fchmod(to.get(), info.st_mode & 07777) != 0 || ::futimens(to.get(), times) != 0) {
-            return errno;
-        }
-        return 0;
-    }
-
-    const MoveFaults& faults_;
-};
 
 // Removes the entry `name` of `dirFd` with everything inside it. Folders of a copy being undone
 // are made writable first, as their modes may forbid removing what they hold.
@@ -263,7 +105,552 @@ int removeTree(int dirFd, const std::string& name, bool makeWritable) {
     return ::unlinkat(dirFd, name.c_str(), 0) == 0 ? 0 : errno;
 }
 
-Status copyThenRemove(const std::string& from, const std::string& to, const MoveFaults& faults) {
+// The start time of a process in clock ticks since boot (field 22 of /proc/PID/stat), or 0 when
+// there is no such process.
+unsigned long long processStartTime(long pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
+        return 0;
+    }
+    char buffer[1024];
+    const ssize_t length = ::read(file.get(), buffer, sizeof buffer - 1);
+    if (length <= 0) {
+        return 0;
+    }
+    const std::string_view text(buffer, static_cast<std::size_t>(length));
+    const auto close = text.rfind(')');
+    if (close == std::string_view::npos) {
+        return 0;
+    }
+    // Fields after the command name start with field 3 (the state); the start time is field 22.
+    std::size_t position = close + 1;
+    for (int field = 3; field < 22 && position != std::string_view::npos; ++field) {
+        position = text.find(' ', position + 1);
+    }
+    if (position == std::string_view::npos) {
+        return 0;
+    }
+    return std::strtoull(std::string(text.substr(position + 1, 24)).c_str(), nullptr, 10);
+}
+
+// "PID-START" of this process, the part of its partial names that tells whether it still runs.
+// Worked out again in a forked child, which is a process of its own.
+std::string ownerTag() {
+    static std::mutex mutex;
+    static long taggedPid = 0;
+    static std::string tag;
+    const std::lock_guard lock(mutex);
+    if (const long pid = ::getpid(); pid != taggedPid) {
+        tag = std::to_string(pid) + "-" + std::to_string(processStartTime(pid));
+        taggedPid = pid;
+    }
+    return tag;
+}
+
+// True when `name` is a partial item of a move whose process is gone: ".NAME" + the tag +
+// "PID-START-XXXXXX", where PID runs no more or now names a process started at another time.
+bool isStalePartial(std::string_view name) {
+    const auto tag = name.rfind(kPartialTag);
+    if (name.empty() || name.front() != '.' || tag == std::string_view::npos) {
+        return false;
+    }
+    const std::string rest(name.substr(tag + kPartialTag.size()));
+    unsigned long long pid = 0;
+    unsigned long long start = 0;
+    char random[7] = {};
+    int consumed = 0;
+    if (std::sscanf(rest.c_str(), "%llu-%llu-%6[A-Za-z0-9]%n", &pid, &start, random, &consumed) !=
+            3 ||
+        static_cast<std::size_t>(consumed) != rest.size() || std::strlen(random) != 6) {
+        return false;
+    }
+    if (processStartTime(static_cast<long>(::getpid())) == 0) {
+        return false;  // no /proc: liveness cannot be told, so nothing is removed
+    }
+    return processStartTime(static_cast<long>(pid)) != start;
+}
+
+// Removes the stale partial items in a destination folder, once per folder and process.
+void removeStalePartials(int folderFd) {
+    // A folder is told by its device, inode and birth time (where the filesystem keeps one), so
+    // a new folder that reuses an inode number is looked at again.
+    struct statx info {};
+    if (::statx(folderFd, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &info) != 0) {
+        return;
+    }
+    using Key = std::tuple<unsigned, unsigned, std::uint64_t, std::int64_t, std::uint32_t>;
+    static std::mutex mutex;
+    static std::set<Key> cleaned;
+    {
+        const std::lock_guard lock(mutex);
+        if (!cleaned
+                 .emplace(info.stx_dev_major, info.stx_dev_minor, info.stx_ino,
+                          info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
+                 .second) {
+            return;
+        }
+    }
+    std::vector<std::string> names;
+    if (listNames(folderFd, names) != 0) {
+        return;
+    }
+    for (const auto& name : names) {
+        if (isStalePartial(name)) {
+            (void)removeTree(folderFd, name, true);
+        }
+    }
+}
+
+std::string randomSuffix() {
+    static constexpr std::string_view kLetters =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::mutex mutex;
+    static std::mt19937_64 generator{std::random_device{}()};
+    const std::lock_guard lock(mutex);
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) {
+        suffix += kLetters[generator() % kLetters.size()];
+    }
+    return suffix;
+}
+
+bool sameContents(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT);
+}
+
+// Copies the extended attributes (ACLs included) of one item to another. `list`, `get` and `set`
+// are the fd- or path-based calls. Names the destination cannot hold or the caller may not set
+// are left out, as mv does; any other failure fails the copy.
+template <class List, class Get, class Set>
+int copyAttributes(List list, Get get, Set set) {
+    std::vector<char> names(256);
+    while (true) {
+        const ssize_t length = list(names.data(), names.size());
+        if (length >= 0) {
+            names.resize(static_cast<std::size_t>(length));
+            break;
+        }
+        if (errno == ENOTSUP || errno == EOPNOTSUPP) {
+            return 0;
+        }
+        if (errno != ERANGE) {
+            return errno;
+        }
+        names.resize(names.size() * 4);
+    }
+    std::vector<char> value(256);
+    for (std::size_t at = 0; at < names.size();) {
+        const char* name = names.data() + at;
+        at += std::strlen(name) + 1;
+        ssize_t length = -1;
+        while ((length = get(name, value.data(), value.size())) < 0 && errno == ERANGE) {
+            value.resize(value.size() * 4);
+        }
+        if (length < 0) {
+            if (errno == ENODATA) {
+                continue;
+            }
+            return errno;
+        }
+        if (set(name, value.data(), static_cast<std::size_t>(length)) != 0 && errno != ENOTSUP &&
+            errno != EOPNOTSUPP && errno != EPERM) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+int copyAttributesOfFd(int in, int out) {
+    return copyAttributes(
+        [&](char* list, std::size_t size) { return ::flistxattr(in, list, size); },
+        [&](const char* name, void* value, std::size_t size) {
+            return ::fgetxattr(in, name, value, size);
+        },
+        [&](const char* name, const void* value, std::size_t size) {
+            return ::fsetxattr(out, name, value, size, 0);
+        });
+}
+
+// The same for items that cannot be opened (links, FIFOs, devices): by the path of the entry
+// through its folder's descriptor, never following a link.
+int copyAttributesOfEntry(int inDir, const std::string& inName, int outDir,
+                          const std::string& outName) {
+    const std::string in = "/proc/self/fd/" + std::to_string(inDir) + "/" + inName;
+    const std::string out = "/proc/self/fd/" + std::to_string(outDir) + "/" + outName;
+    return copyAttributes(
+        [&](char* list, std::size_t size) { return ::llistxattr(in.c_str(), list, size); },
+        [&](const char* name, void* value, std::size_t size) {
+            return ::lgetxattr(in.c_str(), name, value, size);
+        },
+        [&](const char* name, const void* value, std::size_t size) {
+            return ::lsetxattr(out.c_str(), name, value, size, 0);
+        });
+}
+
+// One entry of the tree being moved, in the order of a walk from the top (folders before what
+// they hold). `info` is what the entry was when it was copied.
+struct Entry {
+    std::string relative;  // "" for the top, else "a/b" below it
+    std::string name;
+    struct stat info {};
+    std::vector<std::size_t> children;
+    bool stays = false;  // still at the source after the removal
+    bool gone = false;   // no longer at the source when it was to be removed
+    bool named = false;  // reported as left at the source itself (not only for what it holds)
+};
+
+class MoveEngine {
+  public:
+    MoveEngine(MoveObserver* observer, const MoveFaults& faults)
+        : observer_(observer), faults_(faults) {}
+
+    Result<MoveOutcome> run(const std::string& from, const std::string& to);
+
+  private:
+    int inject(MoveStep step, const std::string& path) const {
+        return faults_.inject ? faults_.inject(step, path) : 0;
+    }
+    int scan(int dirFd, const std::string& name, const std::string& relative);
+    int copyEntry(std::size_t index, int srcDir, int dstDir, const std::string& dstName);
+    int copyFolder(const Entry& entry, int srcDir, int dstDir, const std::string& dstName);
+    int copyFile(const Entry& entry, int srcDir, int dstDir, const std::string& dstName);
+    int copyRange(int in, int out, off_t offset, off_t length);
+    int copyContents(int in, int out, const struct stat& info);
+    void removeSource(int sourceParent, const std::string& fromName);
+    void removeCopiesOfWhatStays(int destinationParent, const std::string& toName) const;
+
+    MoveObserver* observer_;
+    const MoveFaults& faults_;
+    std::vector<Entry> entries_;
+    std::uint64_t totalBytes_ = 0;
+    enum class Method { copyFileRange, sendFile, readWrite } method_ = Method::copyFileRange;
+    // Hard links within the tree: the first copy of each (device, inode), relative to the top.
+    std::map<std::pair<dev_t, ino_t>, std::string> firstCopies_;
+    int partialParent_ = -1;
+    std::string partialName_;
+    bool topCreated_ = false;  // something exists under the partial name, and it is ours
+    std::string refusedNode_;
+    std::size_t removed_ = 0;
+    int removalError_ = 0;
+    bool changed_ = false;
+};
+
+int MoveEngine::scan(int dirFd, const std::string& name, const std::string& relative) {
+    Entry entry;
+    entry.relative = relative;
+    entry.name = name;
+    if (::fstatat(dirFd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno;
+    }
+    const std::size_t index = entries_.size();
+    const bool folder = S_ISDIR(entry.info.st_mode);
+    if (S_ISREG(entry.info.st_mode)) {
+        totalBytes_ += static_cast<std::uint64_t>(entry.info.st_size);
+    }
+    entries_.push_back(std::move(entry));
+    if (!folder) {
+        return 0;
+    }
+    const UniqueFd fd(
+        ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        return errno;
+    }
+    std::vector<std::string> names;
+    if (const int error = listNames(fd.get(), names); error != 0) {
+        return error;
+    }
+    std::sort(names.begin(), names.end());
+    for (const auto& child : names) {
+        entries_[index].children.push_back(entries_.size());
+        const std::string below = relative.empty() ? child : relative + "/" + child;
+        if (const int error = scan(fd.get(), child, below); error != 0) {
+            return error;
+        }
+    }
+    return 0;
+}
+
+int MoveEngine::copyRange(int in, int out, off_t offset, off_t length) {
+    off_t inOffset = offset;
+    off_t outOffset = offset;
+    bool positioned = false;
+    while (length > 0) {
+        const auto want = static_cast<std::size_t>(std::min<off_t>(length, kChunk));
+        ssize_t done = -1;
+        if (method_ == Method::copyFileRange) {
+            done = ::copy_file_range(in, &inOffset, out, &outOffset, want, 0);
+            if (done < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                             errno == EOPNOTSUPP || errno == EPERM)) {
+                method_ = Method::sendFile;
+                continue;
+            }
+        } else if (method_ == Method::sendFile) {
+            if (!positioned) {
+                if (::lseek(out, inOffset, SEEK_SET) < 0) {
+                    return errno;
+                }
+                positioned = true;
+            }
+            done = ::sendfile(out, in, &inOffset, want);
+            if (done < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                method_ = Method::readWrite;
+                continue;
+            }
+        } else {
+            std::vector<char> buffer(std::min<std::size_t>(want, std::size_t{1} << 20));
+            done = ::pread(in, buffer.data(), buffer.size(), inOffset);
+            if (done > 0) {
+                if (::lseek(out, inOffset, SEEK_SET) < 0 ||
+                    !writeAll(out,
+                              std::string_view(buffer.data(), static_cast<std::size_t>(done)))) {
+                    return errno;
+                }
+                inOffset += done;
+            }
+        }
+        if (done < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (done == 0) {
+            break;  // the file shrank meanwhile; its changed size keeps it at the source
+        }
+        outOffset = inOffset;
+        length -= done;
+        if (observer_ != nullptr) {
+            observer_->copied(static_cast<std::uint64_t>(done));
+        }
+    }
+    return 0;
+}
+
+// The bytes of one file; a file with fewer blocks than its size has holes, and only its data
+// ranges are copied, so the copy has the same holes.
+int MoveEngine::copyContents(int in, int out, const struct stat& info) {
+    const off_t size = info.st_size;
+    if (info.st_blocks * 512 >= size) {
+        return copyRange(in, out, 0, size);
+    }
+    off_t offset = 0;
+    while (offset < size) {
+        const off_t data = ::lseek(in, offset, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO) {
+                break;
+            }
+            return copyRange(in, out, offset, size - offset);
+        }
+        off_t hole = ::lseek(in, data, SEEK_HOLE);
+        if (hole < 0) {
+            return errno;
+        }
+        hole = std::min(hole, size);
+        if (observer_ != nullptr && data > offset) {
+            observer_->copied(static_cast<std::uint64_t>(data - offset));
+        }
+        if (const int error = copyRange(in, out, data, hole - data); error != 0) {
+            return error;
+        }
+        offset = hole;
+    }
+    if (observer_ != nullptr && offset < size) {
+        observer_->copied(static_cast<std::uint64_t>(size - offset));
+    }
+    return ::ftruncate(out, size) == 0 ? 0 : errno;
+}
+
+int MoveEngine::copyFile(const Entry& entry, int srcDir, int dstDir, const std::string& dstName) {
+    const UniqueFd in(::openat(srcDir, entry.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!in.valid()) {
+        return errno;
+    }
+    UniqueFd out(::openat(dstDir, dstName.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!out.valid()) {
+        return errno;
+    }
+    topCreated_ = true;
+    if (const int error = copyContents(in.get(), out.get(), entry.info); error != 0) {
+        return error;
+    }
+    const timespec times[2] = {entry.info.st_atim, entry.info.st_mtim};
+    // The owner first: changing it clears the set-user-ID and set-group-ID bits. The attributes
+    // after the mode, as an access ACL sets the group bits of the mode.
+    (void)::fchown(out.get(), entry.info.st_uid, entry.info.st_gid);
+    if (::fchmod(out.get(), entry.info.st_mode & 07777) != 0) {
+        return errno;
+    }
+    if (const int error = copyAttributesOfFd(in.get(), out.get()); error != 0) {
+        return error;
+    }
+    if (::futimens(out.get(), times) != 0) {
+        return errno;
+    }
+    return out.close();
+}
+
+int MoveEngine::copyFolder(const Entry& entry, int srcDir, int dstDir, const std::string& dstName) {
+    const UniqueFd from(
+        ::openat(srcDir, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!from.valid()) {
+        return errno;
+    }
+    // Private while it fills; its own mode is set once everything is inside.
+    if (::mkdirat(dstDir, dstName.c_str(), 0700) != 0) {
+        return errno;
+    }
+    topCreated_ = true;
+    const UniqueFd to(
+        ::openat(dstDir, dstName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!to.valid()) {
+        return errno;
+    }
+    for (const std::size_t child : entry.children) {
+        if (const int error = copyEntry(child, from.get(), to.get(), entries_[child].name);
+            error != 0) {
+            return error;
+        }
+    }
+    const timespec times[2] = {entry.info.st_atim, entry.info.st_mtim};
+    (void)::fchown(to.get(), entry.info.st_uid, entry.info.st_gid);
+    if (::fchmod(to.get(), entry.info.st_mode & 07777) != 0) {
+        return errno;
+    }
+    if (const int error = copyAttributesOfFd(from.get(), to.get()); error != 0) {
+        return error;
+    }
+    return ::futimens(to.get(), times) == 0 ? 0 : errno;
+}
+
+int MoveEngine::copyEntry(std::size_t index, int srcDir, int dstDir, const std::string& dstName) {
+    const Entry& entry = entries_[index];
+    const struct stat& info = entry.info;
+    if (S_ISDIR(info.st_mode)) {
+        return copyFolder(entry, srcDir, dstDir, dstName);
+    }
+    if (observer_ != nullptr && observer_->cancelRequested()) {
+        return ECANCELED;
+    }
+    if (info.st_nlink > 1) {
+        const auto [first, isFirst] =
+            firstCopies_.emplace(std::pair{info.st_dev, info.st_ino}, entry.relative);
+        if (!isFirst) {
+            const std::string existing = joined(partialName_, first->second);
+            if (::linkat(partialParent_, existing.c_str(), dstDir, dstName.c_str(), 0) != 0) {
+                return errno;
+            }
+            topCreated_ = true;
+            if (observer_ != nullptr && S_ISREG(info.st_mode)) {
+                observer_->copied(static_cast<std::uint64_t>(info.st_size));
+            }
+            return 0;
+        }
+    }
+    if (S_ISREG(info.st_mode)) {
+        if (const int injected = inject(MoveStep::copyFile, entry.relative); injected != 0) {
+            return injected;
+        }
+        return copyFile(entry, srcDir, dstDir, dstName);
+    }
+    const timespec times[2] = {info.st_atim, info.st_mtim};
+    if (S_ISLNK(info.st_mode)) {
+        std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
+        while (true) {
+            const ssize_t length =
+                ::readlinkat(srcDir, entry.name.c_str(), target.data(), target.size());
+            if (length < 0) {
+                return errno;
+            }
+            if (static_cast<std::size_t>(length) < target.size()) {
+                target.resize(static_cast<std::size_t>(length));
+                break;
+            }
+            target.resize(target.size() * 2);
+        }
+        if (::symlinkat(target.c_str(), dstDir, dstName.c_str()) != 0) {
+            return errno;
+        }
+    } else if (::mknodat(dstDir, dstName.c_str(), info.st_mode & (S_IFMT | 07777), info.st_rdev) !=
+               0) {
+        // Named, as creating a device node needs a right the mover may lack.
+        refusedNode_ = entry.relative.empty() ? entry.name : entry.relative;
+        return errno;
+    }
+    topCreated_ = true;
+    (void)::fchownat(dstDir, dstName.c_str(), info.st_uid, info.st_gid, AT_SYMLINK_NOFOLLOW);
+    if (!S_ISLNK(info.st_mode) &&
+        ::fchmodat(dstDir, dstName.c_str(), info.st_mode & 07777, 0) != 0) {
+        return errno;
+    }
+    if (const int error = copyAttributesOfEntry(srcDir, entry.name, dstDir, dstName); error != 0) {
+        return error;
+    }
+    return ::utimensat(dstDir, dstName.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+// Removes the copied entries of the source, bottom-up: an entry is removed only when it is still
+// what was copied; a folder only when everything in it went.
+void MoveEngine::removeSource(int sourceParent, const std::string& fromName) {
+    for (std::size_t i = entries_.size(); i-- > 0;) {
+        Entry& entry = entries_[i];
+        const std::string path = joined(fromName, entry.relative);
+        const bool folder = S_ISDIR(entry.info.st_mode);
+        if (folder && std::any_of(entry.children.begin(), entry.children.end(),
+                                  [&](std::size_t child) { return entries_[child].stays; })) {
+            entry.stays = true;
+            continue;
+        }
+        struct stat now {};
+        if (::fstatat(sourceParent, path.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Gone already: another mover took it, or the user removed it; its copy goes too.
+            entry.gone = true;
+            continue;
+        }
+        const bool same = folder ? now.st_dev == entry.info.st_dev &&
+                                       now.st_ino == entry.info.st_ino && S_ISDIR(now.st_mode)
+                                 : sameContents(now, entry.info);
+        if (!same) {
+            entry.stays = entry.named = true;
+            changed_ = true;
+            continue;
+        }
+        int error = inject(MoveStep::removeEntry, path);
+        if (error == 0 && ::unlinkat(sourceParent, path.c_str(), folder ? AT_REMOVEDIR : 0) != 0) {
+            error = errno;
+        }
+        if (error == 0) {
+            ++removed_;
+        } else if (folder && (error == ENOTEMPTY || error == EEXIST)) {
+            entry.stays = entry.named = true;  // something was put into it meanwhile
+            changed_ = true;
+        } else {
+            entry.stays = entry.named = true;
+            removalError_ = removalError_ != 0 ? removalError_ : error;
+        }
+    }
+}
+
+// The copy of every entry that stays at the source, or went from it by other hands, goes,
+// bottom-up; the copy of such a folder goes only when nothing moved into it.
+void MoveEngine::removeCopiesOfWhatStays(int destinationParent, const std::string& toName) const {
+    for (std::size_t i = entries_.size(); i-- > 0;) {
+        const Entry& entry = entries_[i];
+        if (!entry.stays && !entry.gone) {
+            continue;
+        }
+        const std::string path = joined(toName, entry.relative);
+        (void)::unlinkat(destinationParent, path.c_str(),
+                         S_ISDIR(entry.info.st_mode) ? AT_REMOVEDIR : 0);
+    }
+}
+
+Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& to) {
     const auto [fromParent, fromName] = splitPath(from);
     const auto [toParent, toName] = splitPath(to);
     if (fromName.empty() || toName.empty()) {
@@ -277,22 +664,24 @@ Status copyThenRemove(const std::string& from, const std::string& to, const Move
     if (!destination.valid()) {
         return errorFromErrno(errno);
     }
-    struct stat sourceInfo {};
-    if (::fstatat(source.get(), fromName.c_str(), &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0) {
+    struct stat top {};
+    if (::fstatat(source.get(), fromName.c_str(), &top, AT_SYMLINK_NOFOLLOW) != 0) {
         return errorFromErrno(errno);
     }
     struct stat taken {};
     if (::fstatat(destination.get(), toName.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
         return errorFromErrno(EEXIST);
     }
+    // A source that cannot be removed (a read-only filesystem, a folder the user may not write)
+    // is refused before anything is copied.
+    if (::faccessat(source.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        return errorFromErrno(errno);
+    }
     // A folder copied into its own tree (say, through a filesystem mounted inside it, or a link
     // that leads there) would never finish. The kernel refuses this for a rename; so do we.
-    if (S_ISDIR(sourceInfo.st_mode)) {
+    if (S_ISDIR(top.st_mode)) {
         const auto realFrom = realPath(from);
-        if (!realFrom) {
-            return errorFromErrno(errno);
-        }
-        const auto realTo = realPath(toParent);
+        const auto realTo = realFrom ? realPath(toParent) : std::nullopt;
         if (!realTo) {
             return errorFromErrno(errno);
         }
@@ -300,40 +689,93 @@ Status copyThenRemove(const std::string& from, const std::string& to, const Move
             return errorFromErrno(EINVAL);
         }
     }
+    removeStalePartials(destination.get());
 
-    bool created = false;
-    TreeCopier copier(faults);
-    int error = copier.copy(source.get(), fromName, destination.get(), toName, from, created);
+    if (const int error = scan(source.get(), fromName, ""); error != 0) {
+        return errorFromErrno(error);
+    }
+    if (observer_ != nullptr) {
+        observer_->copyStarted(from, totalBytes_);
+    }
+    // A hidden sibling of the destination, created exclusively, holds the copy until it is whole.
+    partialParent_ = destination.get();
+    const std::string base =
+        "." + toName.substr(0, 150) + std::string(kPartialTag) + ownerTag() + "-";
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST && !topCreated_; ++attempt) {
+        partialName_ = base + randomSuffix();
+        error = copyEntry(0, source.get(), destination.get(), partialName_);
+    }
     if (error == 0 && ::syncfs(destination.get()) != 0) {
         error = errno;
     }
+    if (error == 0) {
+        error = inject(MoveStep::placeCopy, to);
+    }
+    if (error == 0 && ::renameat2(destination.get(), partialName_.c_str(), destination.get(),
+                                  toName.c_str(), RENAME_NOREPLACE) != 0) {
+        error = errno;
+    }
     if (error != 0) {
-        if (created) {
-            (void)removeTree(destination.get(), toName, true);
+        if (topCreated_) {
+            (void)removeTree(destination.get(), partialName_, true);
         }
-        return errorFromErrno(error);
+        if (error == ECANCELED) {
+            return Error{ErrorKind::cancelled, errorFromErrno(ECANCELED).description};
+        }
+        return refusedNode_.empty() ? errorFromErrno(error) : errorFromErrno(error, refusedNode_);
     }
-    if (const int removeError = removeTree(source.get(), fromName, false); removeError != 0) {
-        return errorFromErrno(removeError);
+    // The rename is made durable before any of the source goes.
+    if (::fsync(destination.get()) != 0) {
+        const int flushError = errno;
+        (void)removeTree(destination.get(), toName, true);
+        return errorFromErrno(flushError);
     }
-    return {};
+
+    removeSource(source.get(), fromName);
+    if (removed_ == 0) {
+        (void)removeTree(destination.get(), toName, true);
+        if (removalError_ != 0) {
+            return errorFromErrno(removalError_);
+        }
+        if (changed_) {
+            return Error{ErrorKind::changedMeanwhile, errorFromErrno(EBUSY).description};
+        }
+        return errorFromErrno(ENOENT);
+    }
+    MoveOutcome outcome;
+    if (removalError_ != 0 || changed_ ||
+        std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return e.gone; })) {
+        removeCopiesOfWhatStays(destination.get(), toName);
+        for (const auto& entry : entries_) {
+            if (entry.named) {
+                outcome.leftAtSource.push_back(joined(from, entry.relative));
+            }
+        }
+        if (removalError_ != 0) {
+            outcome.removalError = errorFromErrno(removalError_);
+        }
+    }
+    return outcome;
 }
 
 }  // namespace
 
-Status moveFileSystemItem(const std::string& from, const std::string& to,
-                          const MoveFaults& faults) {
+Result<MoveOutcome> moveFileSystemItem(const std::string& from, const std::string& to,
+                                       MoveObserver* observer, const MoveFaults& faults) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return {};
+        return MoveOutcome{};
     }
     if (errno != EXDEV) {
         return errorFromErrno(errno);
     }
-    return copyThenRemove(from, to, faults);
+    MoveEngine engine(observer, faults);
+    return engine.run(from, to);
 }
 
-Status PosixFileSystem::moveItem(const std::string& from, const std::string& to) {
-    return moveFileSystemItem(from, to);
+Result<MoveOutcome> PosixFileSystem::moveItem(const std::string& from, const std::string& to,
+                                              MoveObserver* observer) {
+    return moveFileSystemItem(from, to, observer);
 }
 
 std::optional<std::string> PosixFileSystem::resolvedPath(const std::string& path) const {

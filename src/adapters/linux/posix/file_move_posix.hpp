@@ -1,33 +1,49 @@
 #pragma once
 
-#include "ports/error.hpp"
+#include "ports/file_system.hpp"
 
 #include <functional>
 #include <string>
 
 namespace quenta::linux_platform {
 
+// The points of a cross-filesystem move at which a test may inject a failure or stop the process.
+enum class MoveStep {
+    copyFile,     // before a regular file is copied; path: the source file
+    placeCopy,    // the copy is whole and flushed, before it gets its name; path: the destination
+    removeEntry,  // before a copied source entry is removed; path: that entry
+};
+
 // Errors to inject in place of what the kernel answered, for failures root cannot provoke.
 struct MoveFaults {
-    // Called before each regular file of a cross-filesystem copy is copied, with the path of the
-    // source file; returns an errno value to fail the copy with, or 0 to go ahead.
-    std::function<int(const std::string& sourceFile)> copyFile;
+    // Returns an errno value to fail the step with, or 0 to go ahead.
+    std::function<int(MoveStep step, const std::string& path)> inject;
 };
 
 // Moves the item at `from` to `to`, never replacing anything at `to` (renameat2 with
 // RENAME_NOREPLACE). A symbolic link moves as a link.
 //
-// Across filesystems (EXDEV) the whole tree is copied to `to`: regular files with their contents
-// (copy_file_range, else sendfile, else read/write), modes, owners where permitted and access and
-// modification times; folders likewise; symbolic links as links; FIFOs and device nodes as new
-// nodes. Hard links inside the tree become separate files. The copy is flushed to disk (syncfs of
-// the destination's filesystem) and only then is the source removed. A copy that fails midway is
-// removed and the source left whole. A folder is never copied into its own tree, wherever links
-// lead. If the source cannot be removed after a complete copy, the copy is kept (nothing is lost)
-// and the removal's failure is reported.
+// Across filesystems (EXDEV) the item is copied into a hidden sibling of `to`, named
+// ".NAME.quenta-partial-PID-START-XXXXXX" (PID and START: the copying process and its start time)
+// and created exclusively; nothing appears under `to` until the whole copy is flushed. Kept:
+// contents (copy_file_range, else sendfile; holes of sparse files stay holes), extended
+// attributes and ACLs, hard links within the tree, modes, owners where permitted, access and
+// modification times to the nanosecond, symbolic links as links, FIFOs, sockets and device nodes
+// (where the kernel permits creating them; refused with its message where not). Every file is
+// flushed with one syncfs of the destination's filesystem; the copy is then renamed into place
+// (RENAME_NOREPLACE) and the rename flushed with its folder. Only then are the source entries
+// removed, bottom-up, and only those that were copied and are unchanged (same device, inode, size
+// and modification time); what appeared or changed stays, and so does the folder that holds it.
+// The copy of every entry that stays is removed, so nothing exists twice. When nothing of the
+// source could be removed (a read-only source, a second mover that won), the copy goes and the
+// move fails with the removal's error. A folder is never copied into its own tree.
+//
+// A hidden partial item left by a process that is gone (or whose PID now names another process,
+// told by the start time) is removed by the next cross-filesystem move into the same folder.
 //
 // Failures carry the C library's description of the errno. Synchronous; caller's thread.
-Status moveFileSystemItem(const std::string& from, const std::string& to,
-                          const MoveFaults& faults = {});
+Result<MoveOutcome> moveFileSystemItem(const std::string& from, const std::string& to,
+                                       MoveObserver* observer = nullptr,
+                                       const MoveFaults& faults = {});
 
 }  // namespace quenta::linux_platform

@@ -23,7 +23,9 @@ class PosixFileSystem : public FileSystem {
     Status setPermissions(const std::string& path, unsigned mode) override;
     Status createDirectory(const std::string& path) override;
     Status appendToFile(const std::string& path, std::string_view bytes) override;
-    Status moveItem(const std::string& from, const std::string& to) override;
+    using FileSystem::moveItem;
+    Result<MoveOutcome> moveItem(const std::string& from, const std::string& to,
+                                 MoveObserver* observer) override;
     Status trashItem(const std::string& path) override;
     [[nodiscard]] std::vector<Status> trashItems(const std::vector<std::string>& paths) override;
     Status writeFileAtomically(const std::string& path, std::string_view contents) override;

@@ -1,0 +1,61 @@
+#include "adapters/linux/posix/console_progress.hpp"
+
+#include <unistd.h>
+
+#include <cinttypes>
+#include <string>
+
+namespace quenta::linux_platform {
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int) {
+    interrupted = 1;
+    // The next interrupt ends the process.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+std::string megabytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return text;
+}
+
+}  // namespace
+
+void ConsoleProgress::show(const std::string& item, std::uint64_t doneBytes,
+                           std::uint64_t totalBytes) {
+    if (::isatty(::fileno(stream_)) == 0) {
+        return;
+    }
+    if (!shown_) {
+        interrupted = 0;
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, &previous_);
+        shown_ = true;
+    }
+    const unsigned percent =
+        totalBytes == 0 ? 100 : static_cast<unsigned>(doneBytes * 100 / totalBytes);
+    std::fprintf(stream_, "\r正在移动 %s：%s / %s（%u%%），按 Ctrl+C 取消\033[K", item.c_str(),
+                 megabytes(doneBytes).c_str(), megabytes(totalBytes).c_str(), percent);
+    std::fflush(stream_);
+}
+
+bool ConsoleProgress::cancelRequested() {
+    return shown_ && interrupted != 0;
+}
+
+void ConsoleProgress::close() {
+    if (!shown_) {
+        return;
+    }
+    ::sigaction(SIGINT, &previous_, nullptr);
+    std::fputs("\r\033[K", stream_);
+    std::fflush(stream_);
+    shown_ = false;
+}
+
+}  // namespace quenta::linux_platform
