@@ -2,6 +2,7 @@
 
 #include "core/app/installer_table.hpp"
 #include "core/app/update_status.hpp"
+#include "core/shared/shared_names.hpp"
 #include "core/shared/update_checker.hpp"
 #include "ports/alerts.hpp"
 #include "ports/app_shell.hpp"
@@ -38,8 +39,8 @@ struct ContentViewPorts {
 // told through `setOnChange` whenever what it shows has changed. Main thread only.
 class ContentView {
   public:
-    static constexpr std::string_view kAlertTitle = "访达右键Lumvik";
-    static constexpr std::string_view kAlertButton = "好";
+    static constexpr std::string_view kAlertTitle = names::kAlertTitle;
+    static constexpr std::string_view kAlertButton = names::kAlertButton;
     static constexpr std::chrono::milliseconds kCloseDelay{200};
 
     // The texts of the window, top to bottom.

@@ -22,7 +22,7 @@ struct KindSelector {
     std::string_view selector;
 };
 
-constexpr std::array<KindSelector, 15> kKindSelectors{{
+constexpr std::array<KindSelector, kFileKindCount> kKindSelectors{{
     {FileKindId::plainText, "createPlainText"},
     {FileKindId::markdown, "createMarkdown"},
     {FileKindId::richText, "createRichText"},
@@ -39,6 +39,7 @@ constexpr std::array<KindSelector, 15> kKindSelectors{{
     {FileKindId::swift, "createSwift"},
     {FileKindId::shell, "createShell"},
 }};
+static_assert(hasOneRowPerFileKind(kKindSelectors));
 
 }  // namespace
 
