@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if ((argument == "--targeted" || argument == "--selected") && i + 1 < argc) {
-            std::string path = quenta::fileURLPath(argv[++i]);
+            std::string path = quenta::trimmingTrailingSlashes(argv[++i]);
             if (path.empty() || path[0] != '/') {
                 return usageError("'" + path + "' is not an absolute path");
             }

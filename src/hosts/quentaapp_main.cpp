@@ -158,9 +158,10 @@ quenta::ShellMain loadShell() {
 // Hands the URLs to the resident instance, or becomes it; the exit status.
 int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
     // A later start goes straight to the resident instance, without loading the shell.
-    if (const auto handedOver =
-            quenta::linux_platform::handToRunningInstance(kApplicationId, urls)) {
-        return *handedOver;
+    // Without one (or without a bus to ask) this process becomes the resident instance.
+    if (const auto handedOver = quenta::linux_platform::handToRunningInstance(kApplicationId, urls);
+        handedOver.ok()) {
+        return handedOver.value();
     }
     const quenta::ShellMain shellMain = loadShell();
     if (shellMain == nullptr) {

@@ -9,8 +9,9 @@ ContentView::ContentView(ContentViewPorts ports, InstallerTable table)
 
 ContentView::~ContentView() = default;
 
-int ContentView::run(const std::string& tool, const std::vector<std::string>& arguments) {
-    return ports_.processes.run(tool, arguments);
+bool ContentView::run(const std::string& tool, const std::vector<std::string>& arguments) {
+    const Result<int> status = ports_.processes.run(tool, arguments);
+    return status.ok() && status.value() == 0;
 }
 
 void ContentView::showAlert(std::string_view message) {
@@ -34,7 +35,7 @@ bool ContentView::registerExtension(bool showResult) {
         return false;
     }
     const ToolRun registration = table_.registration(extensionPath);
-    const bool registered = run(registration.tool, registration.arguments) == 0;
+    const bool registered = run(registration.tool, registration.arguments);
     if (showResult) {
         showAlert(registered ? "扩展已注册，请在系统设置里启用“Lumvik”。"
                              : "扩展注册失败，请确认 App 没有被系统隔离。");
@@ -44,11 +45,13 @@ bool ContentView::registerExtension(bool showResult) {
 
 void ContentView::installOrRepair() {
     const bool registered = registerExtension(false);
-    const int enableStatus = run(table_.enabling.tool, table_.enabling.arguments);
+    const bool enabled = run(table_.enabling.tool, table_.enabling.arguments);
     const ToolRun bundleRegistration = table_.bundleRegistration(ports_.bundle.bundlePath());
-    static_cast<void>(run(bundleRegistration.tool, bundleRegistration.arguments));
+    ignoreResult(run(bundleRegistration.tool, bundleRegistration.arguments),
+                 "registering the application again only refreshes what the system knows; the "
+                 "outcome rests on registering and enabling the extension");
     restartFileManager();
-    if (registered && enableStatus == 0) {
+    if (registered && enabled) {
         showAlert("安装成功！\n\n现在可以在 Finder 文件夹空白处右键，选择“Lumvik”。");
         closeInstallerWindow();
         return;
@@ -70,7 +73,8 @@ void ContentView::openExtensionsSettings() {
 }
 
 void ContentView::restartFileManager() {
-    static_cast<void>(run(table_.fileManagerRestart.tool, table_.fileManagerRestart.arguments));
+    ignoreResult(run(table_.fileManagerRestart.tool, table_.fileManagerRestart.arguments),
+                 "a file manager that is not running starts afresh on its next use anyway");
 }
 
 void ContentView::closeInstallerWindow() {

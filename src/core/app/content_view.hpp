@@ -71,8 +71,8 @@ class ContentView {
     ContentView(const ContentView&) = delete;
     ContentView& operator=(const ContentView&) = delete;
 
-    // Runs a tool and waits for it: its exit status, or -1 when it could not be started.
-    int run(const std::string& tool, const std::vector<std::string>& arguments);
+    // Runs a tool and waits for it: whether it ran and exited with status 0.
+    bool run(const std::string& tool, const std::vector<std::string>& arguments);
     // Shows a modal alert with the message; returns once it is dismissed.
     void showAlert(std::string_view message);
 

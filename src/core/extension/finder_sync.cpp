@@ -185,7 +185,7 @@ bool FinderSync::perform(std::string_view selector) {
 }
 
 bool FinderSync::isDirectory(const std::string& path) const {
-    return ports_.fileManager.isDirectory(path);
+    return ports_.fileSystem.isDirectory(path);
 }
 
 std::optional<std::string> FinderSync::targetDirectoryURL() {
@@ -226,13 +226,13 @@ std::vector<std::string> FinderSync::pathTargetURLs() {
 }
 
 std::optional<std::string> FinderSync::frontFinderWindowURL() {
-    auto answer = ports_.frontWindow.run(kFrontWindowScript);
-    if (answer.path) {
-        return fileURLPath(*answer.path);
+    const auto answer = ports_.frontWindow.run(kFrontWindowScript);
+    if (answer.ok()) {
+        return trimmingTrailingSlashes(answer.value());
     }
-    writeLog("Finder AppleScript failed: " + (answer.errorInformation
-                                                  ? "Optional(" + *answer.errorInformation + ")"
-                                                  : std::string("nil")));
+    const std::string& information = answer.error().description;
+    writeLog("Finder AppleScript failed: " +
+             (information.empty() ? std::string("nil") : "Optional(" + information + ")"));
     return std::nullopt;
 }
 

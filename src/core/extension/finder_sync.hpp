@@ -26,7 +26,7 @@ namespace quenta {
 
 // The platform facilities the extension uses. All references outlive the FinderSync.
 struct ExtensionPorts {
-    FileSystem& fileManager;
+    FileSystem& fileSystem;
     FileManagerController& controller;
     FrontWindowQuery& frontWindow;
     Pasteboard& pasteboard;

@@ -126,8 +126,8 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         }
 
         const auto moveFailed = [&](const std::string& description) {
-            failures.push_back(name + "：" + description);
-            writeLog("move failed " + source + ": " + description);
+            failures.push_back(std::string(name).append("：").append(description));
+            writeLog(std::string("move failed ").append(source).append(": ").append(description));
         };
 
         // The same test with links resolved: a destination reached through a link that points
@@ -159,7 +159,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
             continue;
         }
         placed.push_back(target);
-        writeLog("moved " + source + " to " + target);
+        writeLog(std::string("moved ").append(source).append(" to ").append(target));
     }
 
     if (!placed.empty()) {

@@ -23,7 +23,7 @@ std::optional<std::string> localPath(NautilusFileInfo* file) {
     if (path == nullptr) {
         return std::nullopt;
     }
-    std::string result = fileURLPath(path);
+    std::string result = trimmingTrailingSlashes(path);
     g_free(path);
     return result;
 }

@@ -218,7 +218,8 @@ class TreeCopier {
         for (const auto& child : names) {
             bool childCreated = false;
             if (const int error =
-                    copy(from.get(), child, to.get(), child, srcPath + "/" + child, childCreated);
+                    copy(from.get(), child, to.get(), child,
+                         std::string(srcPath).append("/").append(child), childCreated);
                 error != 0) {
                 return error;
             }
