@@ -120,7 +120,8 @@ int run(quenta::FinderSync& finder, const std::string& command, const std::strin
         quenta::linux_platform::MainAppLauncher& launcher);
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+    quenta::ignoreResult(std::setlocale(LC_ALL, ""),
+                         "without the user's locale the C library speaks in the C locale");
     ArgumentsController controller;
     std::string command;
     std::string selector;

@@ -213,8 +213,11 @@ int runDesktopDetached(const std::vector<std::string>& urls) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+// Result::value() can throw only when asked for a value it does not hold; every caller asks ok()
+// first.
+int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
+    quenta::ignoreResult(std::setlocale(LC_ALL, ""),
+                         "without the user's locale the C library speaks in the C locale");
     const Arguments arguments = parseArguments(argc, argv);
     if (!arguments.error.empty()) {
         std::fprintf(stderr, "quentaapp: %s\nTry 'quentaapp --help' for more information.\n",
