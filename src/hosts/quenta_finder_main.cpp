@@ -122,7 +122,8 @@ int run(quenta::FinderSync& finder, const std::string& command, const std::strin
         quenta::linux_platform::MainAppLauncher& launcher);
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+    quenta::ignoreResult(std::setlocale(LC_ALL, ""),
+                         "without the user's locale the C library speaks in the C locale");
     ArgumentsController controller;
     std::string command;
     std::string selector;
@@ -134,7 +135,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if ((argument == "--targeted" || argument == "--selected") && i + 1 < argc) {
-            std::string path = quenta::fileURLPath(argv[++i]);
+            std::string path = quenta::trimmingTrailingSlashes(argv[++i]);
             if (path.empty() || path[0] != '/') {
                 return usageError("'" + path + "' is not an absolute path");
             }
@@ -181,7 +182,7 @@ int main(int argc, char** argv) {
                 controller.selected.emplace();
             }
             for (++i; i < argc; ++i) {
-                std::string path = quenta::fileURLPath(argv[i]);
+                std::string path = quenta::trimmingTrailingSlashes(argv[i]);
                 if (path.empty() || path[0] != '/') {
                     return usageError("'" + path + "' is not an absolute path");
                 }

@@ -161,9 +161,10 @@ quenta::ShellMain loadShell() {
 // Hands the URLs to the resident instance, or becomes it; the exit status.
 int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
     // A later start goes straight to the resident instance, without loading the shell.
-    if (const auto handedOver =
-            quenta::linux_platform::handToRunningInstance(kApplicationId, urls)) {
-        return *handedOver;
+    // Without one (or without a bus to ask) this process becomes the resident instance.
+    if (const auto handedOver = quenta::linux_platform::handToRunningInstance(kApplicationId, urls);
+        handedOver.ok()) {
+        return handedOver.value();
     }
     const quenta::ShellMain shellMain = loadShell();
     if (shellMain == nullptr) {
@@ -215,8 +216,11 @@ int runDesktopDetached(const std::vector<std::string>& urls) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
+// Result::value() can throw only when asked for a value it does not hold; every caller asks ok()
+// first.
+int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
+    quenta::ignoreResult(std::setlocale(LC_ALL, ""),
+                         "without the user's locale the C library speaks in the C locale");
     const Arguments arguments = parseArguments(argc, argv);
     if (!arguments.error.empty()) {
         std::fprintf(stderr, "quentaapp: %s\nTry 'quentaapp --help' for more information.\n",

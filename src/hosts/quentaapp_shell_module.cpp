@@ -151,11 +151,14 @@ class QuentaAppMain {
                     for (Gtk::Window* window : application->get_windows()) {
                         visible = visible || window->get_visible();
                     }
-                    static_cast<void>(running.delegate->applicationShouldHandleReopen(visible));
+                    quenta::ignoreResult(
+                        running.delegate->applicationShouldHandleReopen(visible),
+                        "GTK shows the window itself; the delegate only brings it forward");
                 }
                 if (takenDescriptor >= 0) {
                     const char taken = '1';
-                    static_cast<void>(::write(takenDescriptor, &taken, 1));
+                    quenta::ignoreResult(::write(takenDescriptor, &taken, 1),
+                                         "a starter that went away no longer waits for the byte");
                     ::close(takenDescriptor);
                     takenDescriptor = -1;
                 }
@@ -166,6 +169,7 @@ class QuentaAppMain {
         std::vector<std::string> words{"quentaapp"};
         words.insert(words.end(), launch.urls.begin(), launch.urls.end());
         std::vector<char*> argv;
+        argv.reserve(words.size() + 1);
         for (auto& word : words) {
             argv.push_back(word.data());
         }

@@ -2,6 +2,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -83,5 +84,10 @@ class [[nodiscard]] Result<void> {
 };
 
 using Status = Result<void>;
+
+// Drops a result on purpose. `why` says, at the call, why no one needs to know how it went
+// (`ignoreResult(status, "the plain-text copy is best effort")`); it is for the reader only.
+template <class T>
+constexpr void ignoreResult(const T& /*result*/, std::string_view /*why*/) noexcept {}
 
 }  // namespace quenta

@@ -36,8 +36,14 @@ struct MoveOutcome {
     friend bool operator==(const MoveOutcome&, const MoveOutcome&) = default;
 };
 
-// The file manager of the platform. Paths are plain absolute POSIX paths (no scheme, no
+// The file system of the platform. Paths are plain absolute POSIX paths (no scheme, no
 // percent-encoding). Every operation is synchronous and runs on the caller's thread.
+//
+// These paths are what the whole Linux core passes around, even where a name says URL: the
+// names come from the file-URL API the logic was first written against, and callers and log
+// lines know them, so they stay (QuentaCreator::uniqueURL, FinderSync::targetDirectoryURL,
+// pathTargetURLs, frontFinderWindowURL, FileManagerController::setDirectoryURLs, ...). Each such
+// "URL" is a path as described here.
 class FileSystem {
   public:
     virtual ~FileSystem() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <optional>
+#include "ports/error.hpp"
+
 #include <string>
 #include <string_view>
 
@@ -9,14 +10,10 @@ namespace quenta {
 // Asks the file manager, by a script, for the folder of its front window.
 class FrontWindowQuery {
   public:
-    struct Answer {
-        std::optional<std::string> path;  // the folder's POSIX path, when the script gave one
-        std::optional<std::string> errorInformation;  // the platform's description of a failure
-    };
-
     virtual ~FrontWindowQuery() = default;
-    // Runs the script synchronously on the caller's thread.
-    virtual Answer run(std::string_view scriptSource) = 0;
+    // Runs the script synchronously on the caller's thread: the folder's POSIX path, or an Error
+    // whose description is the platform's account of the failure (empty when it gave none).
+    virtual Result<std::string> run(std::string_view scriptSource) = 0;
 };
 
 }  // namespace quenta

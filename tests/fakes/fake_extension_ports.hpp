@@ -34,11 +34,11 @@ class FakeFileManagerController : public FileManagerController {
 
 class FakeFrontWindowQuery : public FrontWindowQuery {
   public:
-    Answer run(std::string_view scriptSource) override {
+    Result<std::string> run(std::string_view scriptSource) override {
         scripts.emplace_back(scriptSource);
         return answer;
     }
-    Answer answer;
+    Result<std::string> answer = Error{};
     std::vector<std::string> scripts;
 };
 

@@ -203,6 +203,11 @@ Status FakeFileSystem::writeFileAtomically(const std::string& path, std::string_
     if (auto error = creationError(path); error && error->kind != ErrorKind::alreadyExists) {
         return *error;
     }
+    // The rename replaces a file or a link, never a folder.
+    if (const auto found = nodes_.find(path);
+        found != nodes_.end() && found->second.type == Node::Type::directory) {
+        return Error{ErrorKind::isADirectory, "Is a directory"};
+    }
     nodes_[path] = Node{Node::Type::file, std::string(contents), defaultFileMode};
     return {};
 }

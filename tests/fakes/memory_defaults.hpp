@@ -2,6 +2,7 @@
 
 #include "ports/defaults.hpp"
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <utility>
@@ -30,8 +31,9 @@ class MemoryDefaults : public Defaults {
     Status setString(std::string_view key, std::string_view value) override {
         return store(key, DefaultsValue(std::string(value)));
     }
+    // Kept to the whole millisecond, as the stored defaults are.
     Status setDate(std::string_view key, DefaultsDate value) override {
-        return store(key, DefaultsValue(value));
+        return store(key, DefaultsValue(std::chrono::floor<std::chrono::milliseconds>(value)));
     }
     Status remove(std::string_view key) override {
         values.erase(std::string(key));

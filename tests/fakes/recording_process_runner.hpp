@@ -9,8 +9,8 @@
 
 namespace quenta::testing {
 
-// Records every tool run; each tool answers the status given for it in `statuses`, -1 (could not
-// be started) when it has none. `onRun`, when set, runs while the "child" runs.
+// Records every tool run; each tool answers the status given for it in `statuses`, and could not
+// be started (an Error) when it has none. `onRun`, when set, runs while the "child" runs.
 class RecordingProcessRunner : public ProcessRunner {
   public:
     struct Run {
@@ -20,14 +20,17 @@ class RecordingProcessRunner : public ProcessRunner {
         friend bool operator==(const Run&, const Run&) = default;
     };
 
-    [[nodiscard]] int run(const std::string& executablePath,
-                          const std::vector<std::string>& arguments) override {
+    [[nodiscard]] Result<int> run(const std::string& executablePath,
+                                  const std::vector<std::string>& arguments) override {
         runs.push_back({executablePath, arguments});
         if (onRun) {
             onRun(runs.back());
         }
         const auto found = statuses.find(executablePath);
-        return found == statuses.end() ? -1 : found->second;
+        if (found == statuses.end()) {
+            return Error{ErrorKind::notFound, executablePath + ": No such file or directory"};
+        }
+        return found->second;
     }
 
     std::vector<Run> runs;

@@ -14,7 +14,8 @@ namespace quenta::testing {
 
 namespace {
 
-int listenOnLoopback(int& port) {
+// A socket bound to a free port of 127.0.0.1, listening when asked to.
+int bindLoopback(int& port, bool listen) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         throw std::runtime_error("socket failed");
@@ -25,7 +26,7 @@ int listenOnLoopback(int& port) {
     address.sin_port = 0;
     socklen_t length = sizeof address;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 16) != 0 ||
+        (listen && ::listen(fd, 16) != 0) ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(fd);
         throw std::runtime_error("cannot listen on 127.0.0.1");
@@ -45,7 +46,7 @@ bool waitReadable(int fd, int stopFd) {
 }  // namespace
 
 TestHttpServer::TestHttpServer(Handler handler) : handler_(std::move(handler)) {
-    listener_ = listenOnLoopback(port_);
+    listener_ = bindLoopback(port_, true);
     if (::pipe2(stopPipe_, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
@@ -133,11 +134,10 @@ void TestHttpServer::serve(int connection) {
     ::close(connection);
 }
 
-int freeLocalPort() {
-    int port = 0;
-    const int fd = listenOnLoopback(port);
-    ::close(fd);
-    return port;
+RefusingLocalPort::RefusingLocalPort() : fd_(bindLoopback(port_, false)) {}
+
+RefusingLocalPort::~RefusingLocalPort() {
+    ::close(fd_);
 }
 
 }  // namespace quenta::testing

@@ -50,7 +50,20 @@ class TestHttpServer {
     std::vector<std::string> requests_;
 };
 
-// A port on 127.0.0.1 that was free a moment ago, for servers the tests start as processes.
-int freeLocalPort();
+// A port on 127.0.0.1 that refuses connections for as long as this object lives: bound, so no one
+// else can take it, but never listening.
+class RefusingLocalPort {
+  public:
+    RefusingLocalPort();
+    ~RefusingLocalPort();
+    RefusingLocalPort(const RefusingLocalPort&) = delete;
+    RefusingLocalPort& operator=(const RefusingLocalPort&) = delete;
+
+    [[nodiscard]] int port() const { return port_; }
+
+  private:
+    int fd_ = -1;
+    int port_ = 0;
+};
 
 }  // namespace quenta::testing

@@ -9,8 +9,9 @@ ContentView::ContentView(ContentViewPorts ports, InstallerTable table)
 
 ContentView::~ContentView() = default;
 
-int ContentView::run(const std::string& tool, const std::vector<std::string>& arguments) {
-    return ports_.processes.run(tool, arguments);
+bool ContentView::run(const std::string& tool, const std::vector<std::string>& arguments) {
+    const Result<int> status = ports_.processes.run(tool, arguments);
+    return status.ok() && status.value() == 0;
 }
 
 void ContentView::showAlert(std::string_view message) {
@@ -51,7 +52,7 @@ bool ContentView::registerExtension(bool showResult) {
             continue;
         }
         const ToolRun registration = fileManager->registration(extensionPath);
-        registered = run(registration.tool, registration.arguments) == 0 && registered;
+        registered = run(registration.tool, registration.arguments) && registered;
     }
     if (!found) {
         return false;
@@ -65,11 +66,13 @@ bool ContentView::registerExtension(bool showResult) {
 
 void ContentView::installOrRepair() {
     const bool registered = registerExtension(false);
-    const int enableStatus = run(table_.enabling.tool, table_.enabling.arguments);
+    const bool enabled = run(table_.enabling.tool, table_.enabling.arguments);
     const ToolRun bundleRegistration = table_.bundleRegistration(ports_.bundle.bundlePath());
-    static_cast<void>(run(bundleRegistration.tool, bundleRegistration.arguments));
+    ignoreResult(run(bundleRegistration.tool, bundleRegistration.arguments),
+                 "registering the application again only refreshes what the system knows; the "
+                 "outcome rests on registering and enabling the extension");
     restartFileManager();
-    if (registered && enableStatus == 0) {
+    if (registered && enabled) {
         showAlert("安装成功！\n\n现在可以在 Finder 文件夹空白处右键，选择“Lumvik”。");
         closeInstallerWindow();
         return;
@@ -92,7 +95,8 @@ void ContentView::openExtensionsSettings() {
 
 void ContentView::restartFileManager() {
     for (const FileManagerSteps* fileManager : installedFileManagers()) {
-        static_cast<void>(run(fileManager->restart.tool, fileManager->restart.arguments));
+        ignoreResult(run(fileManager->restart.tool, fileManager->restart.arguments),
+                     "a file manager that is not running starts afresh on its next use anyway");
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/app/installer_table.hpp"
 #include "core/app/update_status.hpp"
+#include "core/shared/shared_names.hpp"
 #include "core/shared/update_checker.hpp"
 #include "ports/alerts.hpp"
 #include "ports/app_shell.hpp"
@@ -38,8 +39,8 @@ struct ContentViewPorts {
 // told through `setOnChange` whenever what it shows has changed. Main thread only.
 class ContentView {
   public:
-    static constexpr std::string_view kAlertTitle = "访达右键Lumvik";
-    static constexpr std::string_view kAlertButton = "好";
+    static constexpr std::string_view kAlertTitle = names::kAlertTitle;
+    static constexpr std::string_view kAlertButton = names::kAlertButton;
     static constexpr std::chrono::milliseconds kCloseDelay{200};
 
     // The texts of the window, top to bottom.
@@ -70,8 +71,8 @@ class ContentView {
     ContentView(const ContentView&) = delete;
     ContentView& operator=(const ContentView&) = delete;
 
-    // Runs a tool and waits for it: its exit status, or -1 when it could not be started.
-    int run(const std::string& tool, const std::vector<std::string>& arguments);
+    // Runs a tool and waits for it: whether it ran and exited with status 0.
+    bool run(const std::string& tool, const std::vector<std::string>& arguments);
     // Shows a modal alert with the message; returns once it is dismissed.
     void showAlert(std::string_view message);
 

@@ -22,7 +22,7 @@ struct KindSelector {
     std::string_view selector;
 };
 
-constexpr std::array<KindSelector, 15> kKindSelectors{{
+constexpr std::array<KindSelector, kFileKindCount> kKindSelectors{{
     {FileKindId::plainText, "createPlainText"},
     {FileKindId::markdown, "createMarkdown"},
     {FileKindId::richText, "createRichText"},
@@ -39,6 +39,7 @@ constexpr std::array<KindSelector, 15> kKindSelectors{{
     {FileKindId::swift, "createSwift"},
     {FileKindId::shell, "createShell"},
 }};
+static_assert(hasOneRowPerFileKind(kKindSelectors));
 
 }  // namespace
 
@@ -184,7 +185,7 @@ bool FinderSync::perform(std::string_view selector) {
 }
 
 bool FinderSync::isDirectory(const std::string& path) const {
-    return ports_.fileManager.isDirectory(path);
+    return ports_.fileSystem.isDirectory(path);
 }
 
 std::optional<std::string> FinderSync::targetDirectoryURL() {
@@ -225,13 +226,13 @@ std::vector<std::string> FinderSync::pathTargetURLs() {
 }
 
 std::optional<std::string> FinderSync::frontFinderWindowURL() {
-    auto answer = ports_.frontWindow.run(kFrontWindowScript);
-    if (answer.path) {
-        return fileURLPath(*answer.path);
+    const auto answer = ports_.frontWindow.run(kFrontWindowScript);
+    if (answer.ok()) {
+        return trimmingTrailingSlashes(answer.value());
     }
-    writeLog("Finder AppleScript failed: " + (answer.errorInformation
-                                                  ? "Optional(" + *answer.errorInformation + ")"
-                                                  : std::string("nil")));
+    const std::string& information = answer.error().description;
+    writeLog("Finder AppleScript failed: " +
+             (information.empty() ? std::string("nil") : "Optional(" + information + ")"));
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include "core/extension/menu_model.hpp"
 #include "core/shared/activity_log.hpp"
 #include "core/shared/request_url.hpp"
+#include "core/shared/shared_names.hpp"
 #include "core/shared/update_checker.hpp"
 #include "ports/application_launcher.hpp"
 #include "ports/file_manager_controller.hpp"
@@ -25,7 +26,7 @@ namespace quenta {
 
 // The platform facilities the extension uses. All references outlive the FinderSync.
 struct ExtensionPorts {
-    FileSystem& fileManager;
+    FileSystem& fileSystem;
     FileManagerController& controller;
     FrontWindowQuery& frontWindow;
     Pasteboard& pasteboard;
@@ -40,7 +41,7 @@ struct ExtensionPorts {
 // except the completion of a request, which only writes a log line.
 class FinderSync {
   public:
-    static constexpr std::string_view cutPathsPasteboardType = "com.local.QuentaApp.cutPaths";
+    static constexpr std::string_view cutPathsPasteboardType = names::kCutPathsPasteboardType;
     static constexpr std::string_view kLogFileName = "QuentaFinderExtension.log";
     static constexpr std::string_view kSystemLogPrefix = "[QuentaFinderExtension] ";
     static constexpr std::string_view kFrontWindowScript =

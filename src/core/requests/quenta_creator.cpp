@@ -71,7 +71,7 @@ void QuentaCreator::handle(std::string_view url) {
             showAlert(invalidCreate);
             return;
         }
-        create(*kind, fileURLPath(*path));
+        create(*kind, trimmingTrailingSlashes(*path));
         return;
     }
 
@@ -93,7 +93,7 @@ void QuentaCreator::handle(std::string_view url) {
                 showAlert(command.invalidMessage);
                 return;
             }
-            (this->*command.operation)(fileURLPath(*path));
+            (this->*command.operation)(trimmingTrailingSlashes(*path));
             return;
         }
     }
@@ -102,7 +102,7 @@ void QuentaCreator::handle(std::string_view url) {
         std::vector<std::string> paths;
         for (const auto& item : items) {
             if (item.name == "path" && item.value) {
-                paths.push_back(fileURLPath(*item.value));
+                paths.push_back(trimmingTrailingSlashes(*item.value));
             }
         }
         if (paths.empty()) {

@@ -2,6 +2,7 @@
 
 #include "core/requests/quenta_kind.hpp"
 #include "core/shared/activity_log.hpp"
+#include "core/shared/shared_names.hpp"
 #include "ports/alerts.hpp"
 #include "ports/clock.hpp"
 #include "ports/file_system.hpp"
@@ -36,11 +37,11 @@ struct CreatorPorts {
 // failures (a log line and a modal alert) and returns once any alert has been dismissed.
 class QuentaCreator {
   public:
-    static constexpr std::string_view kAlertTitle = "访达右键Lumvik";
-    static constexpr std::string_view kAlertButton = "好";
+    static constexpr std::string_view kAlertTitle = names::kAlertTitle;
+    static constexpr std::string_view kAlertButton = names::kAlertButton;
     static constexpr std::string_view kLogFileName = "QuentaApp.log";
     // The pasteboard type under which the extension's cut puts the cut items' paths.
-    static constexpr std::string_view kCutPathsPasteboardType = "com.local.QuentaApp.cutPaths";
+    static constexpr std::string_view kCutPathsPasteboardType = names::kCutPathsPasteboardType;
 
     explicit QuentaCreator(CreatorPorts ports);
 

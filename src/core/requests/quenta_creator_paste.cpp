@@ -147,8 +147,8 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         }
 
         const auto moveFailed = [&](const std::string& description) {
-            failures.push_back(name + "：" + description);
-            writeLog("move failed " + source + ": " + description);
+            failures.push_back(std::string(name).append("：").append(description));
+            writeLog(std::string("move failed ").append(source).append(": ").append(description));
         };
         // After a cancel nothing more is moved; what is left fails as cancelled.
         if (progress && progress->cancelled()) {
@@ -187,7 +187,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
             continue;
         }
         placed.push_back(target);
-        writeLog("moved " + source + " to " + target);
+        writeLog(std::string("moved ").append(source).append(" to ").append(target));
         if (const auto& left = moved.value().leftAtSource; !left.empty()) {
             // Moved, but not all of it: what appeared or changed meanwhile, or could not be
             // removed, is still at the source (and not at the destination).

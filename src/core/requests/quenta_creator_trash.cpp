@@ -21,8 +21,8 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
         if (!failureLines.empty()) {
             failureLines += "\n";
         }
-        failureLines += lastPathComponent(item) + "：" + description;
-        writeLog("trash failed " + item + ": " + description);
+        failureLines.append(lastPathComponent(item)).append("：").append(description);
+        writeLog(std::string("trash failed ").append(item).append(": ").append(description));
     }
     if (!failureLines.empty()) {
         showAlert("部分项目移到废纸篓失败：\n\n" + failureLines);

@@ -41,7 +41,8 @@ void ActivityLog::write(std::string_view message) noexcept {
         if (!isValidUtf8(line)) {
             return;
         }
-        (void)fileSystem_.appendToFile(path(), line);
+        ignoreResult(fileSystem_.appendToFile(path(), line),
+                     "a line that cannot be written is lost: logging never fails its caller");
     } catch (...) {
         // Logging never fails its caller, not even when memory runs out.
     }

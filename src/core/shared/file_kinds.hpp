@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -25,8 +26,23 @@ enum class FileKindId : std::uint8_t {
     javascript,
     python,
     swift,
-    shell,
+    shell,  // the last: kFileKindCount counts up to it
 };
+
+inline constexpr std::size_t kFileKindCount = static_cast<std::size_t>(FileKindId::shell) + 1;
+
+// Whether a table indexed by file kind has one row per kind, row i being the kind of value i.
+// Each such table checks itself with a static_assert, so a kind added to the enum and missed in a
+// table does not compile.
+template <class Row, std::size_t N>
+constexpr bool hasOneRowPerFileKind(const std::array<Row, N>& table) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (static_cast<std::size_t>(table[i].id) != i) {
+            return false;
+        }
+    }
+    return N == kFileKindCount;
+}
 
 struct FileKindRow {
     FileKindId id;
@@ -37,7 +53,7 @@ struct FileKindRow {
     bool isExecutable;
 };
 
-inline constexpr std::array<FileKindRow, 15> kFileKinds{{
+inline constexpr std::array<FileKindRow, kFileKindCount> kFileKinds{{
     {FileKindId::plainText, "plainText", "文本文档 (.txt)", "新建文本文档", "txt", false},
     {FileKindId::markdown, "markdown", "Markdown (.md)", "新建Markdown", "md", false},
     {FileKindId::richText, "richText", "富文本 (.rtf)", "新建富文本", "rtf", false},
@@ -55,6 +71,7 @@ inline constexpr std::array<FileKindRow, 15> kFileKinds{{
     {FileKindId::swift, "swift", "Swift (.swift)", "新建Swift", "swift", false},
     {FileKindId::shell, "shell", "Shell 脚本 (.sh)", "新建Shell脚本", "sh", true},
 }};
+static_assert(hasOneRowPerFileKind(kFileKinds));
 
 constexpr const FileKindRow& fileKindRow(FileKindId id) {
     return kFileKinds[static_cast<std::size_t>(id)];

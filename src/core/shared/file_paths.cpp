@@ -2,7 +2,7 @@
 
 namespace quenta {
 
-std::string fileURLPath(std::string_view path) {
+std::string trimmingTrailingSlashes(std::string_view path) {
     while (path.size() > 1 && path.back() == '/') {
         path.remove_suffix(1);
     }

@@ -9,7 +9,7 @@ namespace quenta {
 // percent-encoding, no trailing "/" except for "/" itself.
 
 // The path without trailing slashes ("/" stays "/").
-std::string fileURLPath(std::string_view path);
+std::string trimmingTrailingSlashes(std::string_view path);
 
 // The path of `name` inside `folder` ("/" + name for the root folder).
 std::string appendingPathComponent(const std::string& folder, std::string_view name);

@@ -12,6 +12,11 @@ namespace quenta {
 
 namespace {
 
+// A failure to store is not the check's failure: the defaults keep the value for this process
+// anyway, and the next process checks again a little early at worst.
+constexpr std::string_view kStoringIsBestEffort =
+    "storing the check's dates and release is best effort";
+
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -122,9 +127,9 @@ void UpdateChecker::checkIfNeeded() {
 
 void UpdateChecker::check(Completion completion) {
     // Written before anything is sent, so a check that fails or never ends still holds off the
-    // automatic checks for an hour. A failure to store is not the check's failure: the defaults
-    // keep the value for this process anyway.
-    (void)defaults_.setDate(kNextCheckDateKey, clock_.now() + kRetryInterval);
+    // automatic checks for an hour.
+    ignoreResult(defaults_.setDate(kNextCheckDateKey, clock_.now() + kRetryInterval),
+                 kStoringIsBestEffort);
 
     http_.get(latestReleaseURL(), kRequestTimeout,
               [this, completion = std::move(completion)](Result<HttpResponse> answer) {
@@ -147,9 +152,10 @@ void UpdateChecker::finish(Result<std::string> fetchedVersion, const Completion&
         return;
     }
     AppRelease release{std::move(fetchedVersion).value(), downloadPageURL()};
-    (void)defaults_.setDate(kNextCheckDateKey, clock_.now() + kSuccessInterval);
-    (void)defaults_.setString(kLatestVersionKey, release.version);
-    (void)defaults_.setString(kLatestPageURLKey, release.pageURL);
+    ignoreResult(defaults_.setDate(kNextCheckDateKey, clock_.now() + kSuccessInterval),
+                 kStoringIsBestEffort);
+    ignoreResult(defaults_.setString(kLatestVersionKey, release.version), kStoringIsBestEffort);
+    ignoreResult(defaults_.setString(kLatestPageURLKey, release.pageURL), kStoringIsBestEffort);
     if (completion) {
         if (isVersion(release.version, currentVersion_)) {
             completion(CheckResult(std::optional<AppRelease>(std::move(release))));

@@ -144,13 +144,19 @@ TEST_F(ContentViewTest, InstallFailsWhenRegistrationOrEnablingFails) {
         struct Answering : ProcessRunner {
             Case answers;
             std::vector<std::string> tools;
-            int run(const std::string& tool, const std::vector<std::string>& arguments) override {
+            // -1 stands for a tool that could not be started.
+            Result<int> run(const std::string& tool,
+                            const std::vector<std::string>& arguments) override {
                 tools.push_back(tool);
-                if (tool == kPluginKit) {
-                    return arguments.at(0) == "-a" ? answers.registrationStatus
-                                                   : answers.enableStatus;
+                if (tool != kPluginKit) {
+                    return 0;
                 }
-                return 0;
+                const int status =
+                    arguments.at(0) == "-a" ? answers.registrationStatus : answers.enableStatus;
+                if (status < 0) {
+                    return Error{ErrorKind::notFound, tool + ": No such file or directory"};
+                }
+                return status;
             }
         } answering;
         answering.answers = c;

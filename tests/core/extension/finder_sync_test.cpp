@@ -154,7 +154,7 @@ TEST_F(FinderSyncTest, TargetDirectoryResolution) {
         std::optional<std::vector<std::string>> selected;
         std::optional<std::string> expected;
     };
-    frontWindow.answer = {"/Users/ann/Desktop/", std::nullopt};
+    frontWindow.answer = std::string("/Users/ann/Desktop/");
     const std::vector<Case> cases = {
         {"/Users/ann", std::vector<std::string>{"/Users/ann/Notes/Sub"}, "/Users/ann/Notes/Sub"},
         {"/Users/ann", std::vector<std::string>{"/Users/ann/Notes/a.txt"}, "/Users/ann"},
@@ -181,7 +181,7 @@ TEST_F(FinderSyncTest, TargetDirectoryResolution) {
 }
 
 TEST_F(FinderSyncTest, TheTargetLineUsesDebugTextAndAFailedScriptIsLogged) {
-    frontWindow.answer = {std::nullopt, "{\n    NSAppleScriptErrorNumber = -1743;\n}"};
+    frontWindow.answer = Error{ErrorKind::other, "{\n    NSAppleScriptErrorNumber = -1743;\n}"};
     EXPECT_EQ(finder.targetDirectoryURL(), std::nullopt);
     controller.selected = std::vector<std::string>{};
     (void)finder.targetDirectoryURL();
@@ -197,7 +197,7 @@ TEST_F(FinderSyncTest, TheTargetLineUsesDebugTextAndAFailedScriptIsLogged) {
                             "-1743;\n})",
                             "targetedURL=Optional(\"/it\\'s \\\"q\\\"\"), "
                             "selected=Optional([\"/a\", \"/b\\nc\"])"));
-    frontWindow.answer = {std::nullopt, std::nullopt};
+    frontWindow.answer = Error{};
     EXPECT_EQ(finder.frontFinderWindowURL(), std::nullopt);
     EXPECT_EQ(logMessages().back(), "Finder AppleScript failed: nil");
 }
@@ -209,9 +209,9 @@ TEST_F(FinderSyncTest, PathTargetsPreferTheSelectionThenTheTargetThenTheFrontWin
     controller.selected = std::vector<std::string>{};
     EXPECT_THAT(finder.pathTargetURLs(), ElementsAre("/Users/ann/Notes/a.txt"));
     controller.targeted.reset();
-    frontWindow.answer = {"/Users/ann/Desktop", std::nullopt};
+    frontWindow.answer = std::string("/Users/ann/Desktop");
     EXPECT_THAT(finder.pathTargetURLs(), ElementsAre("/Users/ann/Desktop"));
-    frontWindow.answer = {};
+    frontWindow.answer = Error{};
     EXPECT_THAT(finder.pathTargetURLs(), IsEmpty());
 }
 

@@ -19,7 +19,7 @@ namespace quenta::linux_platform {
 // cached. Answers larger than `maxBodySize` are cut off and reported as a bad server response.
 class HttpClientCurl : public HttpClient {
   public:
-    static constexpr std::size_t kDefaultMaxBodySize = 1024 * 1024;
+    static constexpr std::size_t kDefaultMaxBodySize = std::size_t{1024} * 1024;
     static constexpr long kMaxRedirects = 10;
 
     // The main queue must outlive this client.

@@ -1,5 +1,7 @@
 #include "adapters/linux/gio/app_instance_gio.hpp"
 
+#include "adapters/linux/gio/gio_error.hpp"
+
 #include <gio/gio.h>
 #include <unistd.h>
 
@@ -23,15 +25,14 @@ bool sessionBusKnown() {
     return ::access(socket.c_str(), F_OK) == 0;
 }
 
-bool nameHasOwner(GDBusConnection* bus, const std::string& name) {
+Result<bool> nameHasOwner(GDBusConnection* bus, const std::string& name) {
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "NameHasOwner", g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"),
         G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, &error);
-    g_clear_error(&error);
     if (reply == nullptr) {
-        return false;
+        return takeGError(error, "the session bus did not answer NameHasOwner");
     }
     gboolean owned = FALSE;
     g_variant_get(reply, "(b)", &owned);
@@ -41,19 +42,20 @@ bool nameHasOwner(GDBusConnection* bus, const std::string& name) {
 
 }  // namespace
 
-std::optional<int> handToRunningInstance(const std::string& applicationId,
-                                         const std::vector<std::string>& urls) {
+Result<int> handToRunningInstance(const std::string& applicationId,
+                                  const std::vector<std::string>& urls) {
     if (!sessionBusKnown()) {
-        return std::nullopt;
+        return Error{ErrorKind::notFound, "no session bus is known"};
     }
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    g_clear_error(&error);
     if (bus == nullptr) {
-        return std::nullopt;
+        return takeGError(error, "the session bus could not be reached");
     }
-    std::optional<int> status;
-    if (nameHasOwner(bus, applicationId)) {
+    const Result<bool> owned = nameHasOwner(bus, applicationId);
+    Result<int> status =
+        owned.ok() ? Error{ErrorKind::notFound, "no instance runs"} : owned.error();
+    if (owned.ok() && owned.value()) {
         // A launcher never becomes the primary instance itself; it sends its command line to the
         // owner of the ID and returns the status the owner answers.
         GApplication* launcher =
@@ -63,6 +65,7 @@ std::optional<int> handToRunningInstance(const std::string& applicationId,
         std::vector<std::string> words{"quentaapp"};
         words.insert(words.end(), urls.begin(), urls.end());
         std::vector<char*> argv;
+        argv.reserve(words.size() + 1);
         for (auto& word : words) {
             argv.push_back(word.data());
         }

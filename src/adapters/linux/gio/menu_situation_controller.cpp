@@ -15,7 +15,7 @@ std::optional<std::string> MenuSituationController::takeLocalPath(GFile* locatio
     if (path == nullptr) {
         return std::nullopt;
     }
-    std::string result = fileURLPath(path);
+    std::string result = trimmingTrailingSlashes(path);
     g_free(path);
     return result;
 }

@@ -97,7 +97,7 @@ std::optional<std::string> findProgram(const std::string& name) {
         if (folder.empty()) {
             continue;
         }
-        const std::string candidate = folder + "/" + name;
+        const std::string candidate = std::string(folder).append("/").append(name);
         if (::access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }

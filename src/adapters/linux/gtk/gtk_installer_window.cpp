@@ -98,8 +98,9 @@ GtkInstallerWindow::GtkInstallerWindow(Gtk::Application& application,
     install->signal_clicked().connect([this] { view_->installOrRepair(); });
     commands->append(*install);
     Gtk::Button* registration = commandButton(ContentView::kRegisterCommand);
-    registration->signal_clicked().connect(
-        [this] { static_cast<void>(view_->registerExtension(true)); });
+    registration->signal_clicked().connect([this] {
+        ignoreResult(view_->registerExtension(true), "the view shows the outcome in an alert");
+    });
     commands->append(*registration);
     Gtk::Button* settings = commandButton(ContentView::kSettingsCommand);
     settings->signal_clicked().connect([this] { view_->openExtensionsSettings(); });

@@ -1,8 +1,10 @@
 #include "adapters/linux/posix/defaults_json_file.hpp"
 
+#include "adapters/linux/posix/atomic_write.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
+#include "core/shared/file_paths.hpp"
 
 #include <fcntl.h>
 #include <nlohmann/json.hpp>
@@ -26,7 +28,7 @@ using nlohmann::json;
 
 constexpr const char* kDateMember = "$date";
 // A defaults file is a handful of keys; anything this large is not one of ours.
-constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
+constexpr off_t kMaxFileSize = off_t{4} * 1024 * 1024;
 
 // What identifies one version of the file without reading it.
 struct FileStamp {
@@ -138,21 +140,6 @@ Status createParentFolders(const std::string& path) {
     return {};
 }
 
-Status writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote < 0) {
-            return errorFromErrno(errno);
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return {};
-}
-
 }  // namespace
 
 struct DefaultsJsonFile::State {
@@ -179,14 +166,8 @@ struct DefaultsJsonFile::State {
 };
 
 std::string DefaultsJsonFile::pathForDomain(std::string_view domain) {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string folder = config != nullptr && config[0] == '/'
-                             ? std::string(config)
-                             : PosixFileSystem().homeDirectory() + "/.config";
-    while (folder.size() > 1 && folder.back() == '/') {
-        folder.pop_back();
-    }
-    return folder + "/" + std::string(domain) + "/defaults.json";
+    return appendingPathComponent(xdgBaseDirectory("XDG_CONFIG_HOME", ".config"),
+                                  std::string(domain) + "/defaults.json");
 }
 
 DefaultsJsonFile::DefaultsJsonFile(std::string path)
@@ -261,53 +242,29 @@ Status DefaultsJsonFile::save() {
     // Invalid UTF-8 in a key or value is written as U+FFFD rather than failing the write.
     const std::string text = document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 
-    const std::string sidePath = path_ + ".new";
-    UniqueFd side(
-        ::open(sidePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (side.get() < 0) {
-        return errorFromErrno(errno, sidePath);
-    }
-    const auto fail = [&sidePath](int errnoValue) {
-        ::unlink(sidePath.c_str());
-        return errorFromErrno(errnoValue, sidePath);
-    };
-    if (Status wrote = writeAll(side.get(), text); !wrote.ok()) {
-        ::unlink(sidePath.c_str());
-        return wrote;
-    }
-    // A modification time strictly later than the version replaced, at full precision, so readers
-    // that compare stamps always notice the change.
-    timespec modified{};
-    ::clock_gettime(CLOCK_REALTIME, &modified);
-    if (previous.exists && !isLater(modified, previous.modified)) {
-        modified = previous.modified;
-        if (++modified.tv_nsec >= 1000000000L) {
-            modified.tv_nsec = 0;
-            ++modified.tv_sec;
-        }
-    }
-    const timespec times[2] = {modified, modified};
-    if (::futimens(side.get(), times) != 0) {
-        return fail(errno);
-    }
-    if (::fsync(side.get()) != 0) {
-        return fail(errno);
-    }
+    // The side file "<file>.new" is reused: every writer holds the lock.
+    AtomicWriteOptions options;
+    options.sideName = path_.substr(path_.rfind('/') + 1) + ".new";
+    options.mode = 0600;
+    options.nameSideInErrors = true;
     struct stat info {};
-    if (::fstat(side.get(), &info) != 0) {
-        return fail(errno);
-    }
-    if (side.close() != 0) {
-        return fail(errno);
-    }
-    if (::rename(sidePath.c_str(), path_.c_str()) != 0) {
-        return fail(errno);
-    }
-    // Make the rename itself durable.
-    const std::string folder = path_.substr(0, path_.rfind('/') + 1);
-    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFd.get() >= 0) {
-        ::fsync(folderFd.get());
+    options.beforeFlush = [&previous, &info](int fd) {
+        // A modification time strictly later than the version replaced, at full precision, so
+        // readers that compare stamps always notice the change.
+        timespec modified{};
+        ::clock_gettime(CLOCK_REALTIME, &modified);
+        if (previous.exists && !isLater(modified, previous.modified)) {
+            modified = previous.modified;
+            if (++modified.tv_nsec >= 1000000000L) {
+                modified.tv_nsec = 0;
+                ++modified.tv_sec;
+            }
+        }
+        const timespec times[2] = {modified, modified};
+        return ::futimens(fd, times) == 0 && ::fstat(fd, &info) == 0 ? 0 : errno;
+    };
+    if (Status wrote = writeAtomically(path_, text, options); !wrote.ok()) {
+        return wrote;
     }
 
     state_->document = std::move(document);

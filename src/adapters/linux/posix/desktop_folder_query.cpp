@@ -12,9 +12,7 @@ namespace {
 
 // XDG_DESKTOP_DIR="$HOME/Desktop" from the user-dirs file, with $HOME expanded; empty if absent.
 std::string desktopFromUserDirs(const std::string& home) {
-    const char* config = absolutePathFromEnvironment("XDG_CONFIG_HOME");
-    const std::string file =
-        (config != nullptr ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
+    const std::string file = xdgBaseDirectory("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs";
     std::ifstream in(file);
     std::string line;
     constexpr std::string_view key = "XDG_DESKTOP_DIR=\"";
@@ -24,7 +22,7 @@ std::string desktopFromUserDirs(const std::string& home) {
         }
         std::string value = line.substr(key.size(), line.size() - key.size() - 1);
         if (value.rfind("$HOME", 0) == 0) {
-            value = home + value.substr(5);
+            value.replace(0, 5, home);
         }
         return value.empty() || value[0] != '/' ? std::string() : value;
     }
@@ -33,8 +31,8 @@ std::string desktopFromUserDirs(const std::string& home) {
 
 }  // namespace
 
-FrontWindowQuery::Answer DesktopFolderQuery::run(std::string_view scriptSource) {
-    (void)scriptSource;  // no file manager here answers scripts: the desktop folder stands in
+// No file manager here answers scripts: the desktop folder stands in for the front window.
+Result<std::string> DesktopFolderQuery::run(std::string_view /*scriptSource*/) {
     const std::string home = PosixFileSystem().homeDirectory();
     std::string desktop = desktopFromUserDirs(home);
     if (desktop.empty()) {
@@ -42,9 +40,10 @@ FrontWindowQuery::Answer DesktopFolderQuery::run(std::string_view scriptSource) 
     }
     struct stat info {};
     if (::stat(desktop.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return {std::nullopt, "{\n    reason = \"no desktop folder at " + desktop + "\";\n}"};
+        return Error{ErrorKind::notFound,
+                     "{\n    reason = \"no desktop folder at " + desktop + "\";\n}"};
     }
-    return {desktop, std::nullopt};
+    return desktop;
 }
 
 }  // namespace quenta::linux_platform

@@ -9,7 +9,7 @@ namespace quenta::linux_platform {
 // description, when it does not exist.
 class DesktopFolderQuery : public FrontWindowQuery {
   public:
-    Answer run(std::string_view scriptSource) override;
+    Result<std::string> run(std::string_view scriptSource) override;
 };
 
 }  // namespace quenta::linux_platform

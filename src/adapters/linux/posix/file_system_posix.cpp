@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/file_system_posix.hpp"
 
 #include "adapters/linux/posix/posix_error.hpp"
+#include "core/shared/file_paths.hpp"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -43,21 +44,18 @@ bool PosixFileSystem::isDirectory(const std::string& path) const {
 }
 
 Status PosixFileSystem::writeNewFile(const std::string& path, std::string_view contents) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd.valid()) {
         return errorFromErrno(errno);
     }
-    if (!writeAll(fd, contents)) {
-        const int writeErrno = errno;
-        ::close(fd);
+    int failed = writeAll(fd.get(), contents) ? 0 : errno;
+    if (const int closed = fd.close(); failed == 0) {
+        failed = closed;
+    }
+    if (failed != 0) {
         // The file is ours (created exclusively above): a partial file would look like a good one.
         ::unlink(path.c_str());
-        return errorFromErrno(writeErrno);
-    }
-    if (::close(fd) != 0) {
-        const int closeErrno = errno;
-        ::unlink(path.c_str());
-        return errorFromErrno(closeErrno);
+        return errorFromErrno(failed);
     }
     return {};
 }
@@ -76,11 +74,7 @@ Status PosixFileSystem::createDirectory(const std::string& path) {
     return {};
 }
 
-PosixFileSystem::~PosixFileSystem() {
-    if (appendFd_ >= 0) {
-        ::close(appendFd_);
-    }
-}
+PosixFileSystem::~PosixFileSystem() = default;
 
 std::optional<std::string> realPath(const std::string& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);
@@ -94,26 +88,24 @@ std::optional<std::string> realPath(const std::string& path) {
 
 Status PosixFileSystem::appendToFile(const std::string& path, std::string_view bytes) {
     const std::lock_guard lock(appendMutex_);
-    if (appendFd_ >= 0) {
+    if (appendFd_.valid()) {
         struct stat status {};
-        if (appendPath_ != path || ::fstat(appendFd_, &status) != 0 || status.st_nlink == 0) {
-            ::close(appendFd_);
-            appendFd_ = -1;
+        if (appendPath_ != path || ::fstat(appendFd_.get(), &status) != 0 || status.st_nlink == 0) {
+            appendFd_.reset();
         }
     }
-    if (appendFd_ < 0) {
+    if (!appendFd_.valid()) {
         // O_APPEND makes each write land at the end atomically, so lines from several threads or
         // processes stay whole; the file is created when missing, its folder never.
-        appendFd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-        if (appendFd_ < 0) {
+        appendFd_ = UniqueFd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+        if (!appendFd_.valid()) {
             return errorFromErrno(errno);
         }
         appendPath_ = path;
     }
-    if (!writeAll(appendFd_, bytes)) {
+    if (!writeAll(appendFd_.get(), bytes)) {
         const int writeErrno = errno;
-        ::close(appendFd_);
-        appendFd_ = -1;
+        appendFd_.reset();
         return errorFromErrno(writeErrno);
     }
     return {};
@@ -134,14 +126,15 @@ std::string PosixFileSystem::homeDirectory() const {
 }
 
 std::string PosixFileSystem::logsDirectory() const {
-    if (const char* state = absolutePathFromEnvironment("XDG_STATE_HOME")) {
-        return state;
+    return xdgBaseDirectory("XDG_STATE_HOME", ".local/state");
+}
+
+std::string xdgBaseDirectory(const char* variable, std::string_view belowHome) {
+    if (const char* value = absolutePathFromEnvironment(variable)) {
+        return trimmingTrailingSlashes(value);
     }
-    std::string home = homeDirectory();
-    if (home.size() > 1 && home.back() == '/') {
-        home.pop_back();
-    }
-    return home + "/.local/state";
+    return appendingPathComponent(trimmingTrailingSlashes(PosixFileSystem().homeDirectory()),
+                                  belowHome);
 }
 
 }  // namespace quenta::linux_platform

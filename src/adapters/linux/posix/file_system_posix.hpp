@@ -1,10 +1,12 @@
 #pragma once
 
+#include "adapters/linux/posix/unique_fd.hpp"
 #include "ports/file_system.hpp"
 
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quenta::linux_platform {
 
@@ -41,7 +43,7 @@ class PosixFileSystem : public FileSystem {
     // line). A log renamed away keeps receiving the lines of this process.
     std::mutex appendMutex_;
     std::string appendPath_;
-    int appendFd_ = -1;
+    UniqueFd appendFd_;
 };
 
 // Writes all of `bytes` to the descriptor, retrying short writes and interruptions; false with
@@ -54,5 +56,10 @@ std::optional<std::string> realPath(const std::string& path);
 
 // The value of an environment variable when it is set to an absolute path, else none.
 const char* absolutePathFromEnvironment(const char* name);
+
+// The one lookup of the user's XDG base folders: the folder an XDG variable (XDG_CONFIG_HOME,
+// XDG_STATE_HOME, XDG_DATA_HOME, ...) names when it holds an absolute path, else the default
+// below the home folder (".config", ".local/state", ".local/share", ...). No trailing slash.
+std::string xdgBaseDirectory(const char* variable, std::string_view belowHome);
 
 }  // namespace quenta::linux_platform

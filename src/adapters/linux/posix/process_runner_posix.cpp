@@ -1,27 +1,30 @@
 #include "adapters/linux/posix/process_runner_posix.hpp"
 
 #include "adapters/linux/posix/child_process.hpp"
+#include "adapters/linux/posix/posix_error.hpp"
 
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <optional>
 
 namespace quenta::linux_platform {
 
-int PosixProcessRunner::run(const std::string& executablePath,
-                            const std::vector<std::string>& arguments) {
+Result<int> PosixProcessRunner::run(const std::string& executablePath,
+                                    const std::vector<std::string>& arguments) {
     // Only absolute paths: a bare name would be looked up nowhere by posix_spawn and a relative
     // one would depend on the working directory.
     if (executablePath.empty() || executablePath.front() != '/') {
-        return -1;
+        return Error{ErrorKind::invalidArgument,
+                     "not an absolute path to a program: \"" + executablePath + "\""};
     }
     const SpawnedChild child = spawnProgram(executablePath, arguments);
     if (child.error != 0) {
-        return -1;
+        return errorFromErrno(child.error, executablePath);
     }
     const std::optional<int> status = waitForChild(child.pid);
     if (!status) {
-        return -1;
+        return errorFromErrno(errno, executablePath);
     }
     if (WIFEXITED(*status)) {
         return WEXITSTATUS(*status);
@@ -29,7 +32,7 @@ int PosixProcessRunner::run(const std::string& executablePath,
     if (WIFSIGNALED(*status)) {
         return 128 + WTERMSIG(*status);
     }
-    return -1;
+    return Error{ErrorKind::other, executablePath + ": ended in an unknown way"};
 }
 
 }  // namespace quenta::linux_platform

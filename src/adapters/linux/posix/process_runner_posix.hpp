@@ -9,8 +9,8 @@ namespace quenta::linux_platform {
 // ended by a signal reports 128 + the signal's number, as the shell does.
 class PosixProcessRunner : public ProcessRunner {
   public:
-    [[nodiscard]] int run(const std::string& executablePath,
-                          const std::vector<std::string>& arguments) override;
+    [[nodiscard]] Result<int> run(const std::string& executablePath,
+                                  const std::vector<std::string>& arguments) override;
 };
 
 }  // namespace quenta::linux_platform

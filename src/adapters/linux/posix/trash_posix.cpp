@@ -56,7 +56,7 @@ Result<Item> examineItem(const std::string& given, ResolvedFolders& resolvedFold
         cwd.resize(std::char_traits<char>::length(cwd.c_str()));
         path = appendingPathComponent(cwd, path);
     }
-    path = fileURLPath(path);
+    path = trimmingTrailingSlashes(path);
 
     Item item;
     std::string name = lastPathComponent(path);
@@ -190,10 +190,7 @@ int makeFolders(const std::string& path) {
 
 // The folder that holds the home trash: $XDG_DATA_HOME, else ~/.local/share.
 std::string dataHome() {
-    if (const char* value = absolutePathFromEnvironment("XDG_DATA_HOME")) {
-        return fileURLPath(value);
-    }
-    return appendingPathComponent(fileURLPath(PosixFileSystem().homeDirectory()), ".local/share");
+    return xdgBaseDirectory("XDG_DATA_HOME", ".local/share");
 }
 
 // True when the first component of `path` below `topDirectory` names a top-directory trash.
@@ -278,7 +275,8 @@ Result<std::string> topDirectoryTrash(const std::string& topdir, uid_t uid) {
         const UniqueFd sharedFd(
             ::openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (sharedFd.valid()) {
-            (void)::mkdirat(sharedFd.get(), user.c_str(), 0700);
+            ignoreResult(::mkdirat(sharedFd.get(), user.c_str(), 0700),
+                         "the folder may exist already; the check below decides");
             struct stat own {};
             if (::fstatat(sharedFd.get(), user.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
                 ownFolder(own)) {
@@ -438,23 +436,23 @@ struct PosixTrash::Batch {
                 return errorFromErrno(errno);
             }
             const std::string infoName = name + std::string(kInfoSuffix);
-            const int fd = ::openat(trash->info.get(), infoName.c_str(),
-                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd < 0) {
+            UniqueFd fd(::openat(trash->info.get(), infoName.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (!fd.valid()) {
                 if (errno == EEXIST) {
                     continue;
                 }
                 return errorFromErrno(errno);
             }
             int failed = faults.writeInfo ? faults.writeInfo(item.path) : 0;
-            if (failed == 0 && !writeAll(fd, contents)) {
+            if (failed == 0 && !writeAll(fd.get(), contents)) {
                 failed = errno;
             }
-            if (failed == 0 && flushEachInfoFile && ::fsync(fd) != 0) {
+            if (failed == 0 && flushEachInfoFile && ::fsync(fd.get()) != 0) {
                 failed = errno;
             }
-            if (::close(fd) != 0 && failed == 0) {
-                failed = errno;
+            if (const int closed = fd.close(); failed == 0) {
+                failed = closed;
             }
             if (failed == 0 && flushEachInfoFile && ::fsync(trash->info.get()) != 0) {
                 failed = errno;

@@ -7,12 +7,11 @@
 #include "support/temp_dir.hpp"
 #include "support/test_http_server.hpp"
 
-#include <arpa/inet.h>
+#include <fcntl.h>
 #include <glib.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -171,8 +170,9 @@ TEST_F(HttpClientCurlTest, AnswersThatAreNotHttpOrTooLargeAreBadServerResponses)
 }
 
 TEST_F(HttpClientCurlTest, NoServerIsATransportError) {
-    const int port = freeLocalPort();
-    const auto refused = fetch("http://127.0.0.1:" + std::to_string(port) + "/latest.json");
+    const RefusingLocalPort closed;
+    const auto refused =
+        fetch("http://127.0.0.1:" + std::to_string(closed.port()) + "/latest.json");
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().kind, ErrorKind::transport);
     EXPECT_FALSE(refused.error().description.empty());
@@ -202,9 +202,11 @@ TEST_F(HttpClientCurlTest, DestroyingTheClientEndsTransfersStillRunning) {
     std::optional<Result<HttpResponse>> outcome;
     client->get(server.url("/silent"), 15s,
                 [&outcome](Result<HttpResponse> answer) { outcome = std::move(answer); });
-    while (server.requests().empty()) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (server.requests().empty() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(5ms);
     }
+    ASSERT_FALSE(server.requests().empty()) << "the request never reached the server";
     const auto started = std::chrono::steady_clock::now();
     client.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
@@ -214,10 +216,11 @@ TEST_F(HttpClientCurlTest, DestroyingTheClientEndsTransfersStillRunning) {
     EXPECT_EQ(outcome->error().kind, ErrorKind::transport);
 }
 
-// An HTTPS server with a certificate no authority signed: `openssl s_server`, run for the test.
+// An HTTPS server with a certificate no authority signed: `openssl s_server`, run for the test. It
+// picks its own free port and names it on its first line, "ACCEPT 127.0.0.1:PORT", once listening.
 class SelfSignedServer {
   public:
-    explicit SelfSignedServer(const TempDir& dir) : port_(freeLocalPort()) {
+    explicit SelfSignedServer(const TempDir& dir) {
         const std::string key = dir / "key.pem";
         const std::string cert = dir / "cert.pem";
         const CommandResult made = runCommand(
@@ -228,21 +231,24 @@ class SelfSignedServer {
             error_ = "openssl req failed: " + made.out;
             return;
         }
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) {
+            error_ = "pipe failed";
+            return;
+        }
         pid_ = ::fork();
         if (pid_ == 0) {
-            const std::string accept = "127.0.0.1:" + std::to_string(port_);
-            ::execlp("openssl", "openssl", "s_server", "-quiet", "-www", "-accept", accept.c_str(),
-                     "-cert", cert.c_str(), "-key", key.c_str(), static_cast<char*>(nullptr));
+            ::dup2(out[1], STDOUT_FILENO);
+            ::execlp("openssl", "openssl", "s_server", "-www", "-accept", "127.0.0.1:0", "-cert",
+                     cert.c_str(), "-key", key.c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        // Ready once it accepts connections.
-        for (int attempt = 0; attempt < 500; ++attempt) {
-            if (accepts()) {
-                return;
-            }
-            std::this_thread::sleep_for(10ms);
+        ::close(out[1]);
+        port_ = readAcceptedPort(out[0]);
+        ::close(out[0]);
+        if (port_ == 0) {
+            error_ = "openssl s_server did not start";
         }
-        error_ = "openssl s_server did not start";
     }
     ~SelfSignedServer() {
         if (pid_ > 0) {
@@ -259,19 +265,30 @@ class SelfSignedServer {
     }
 
   private:
-    [[nodiscard]] bool accepts() const {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(port_));
-        const bool connected =
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        ::close(fd);
-        return connected;
+    // The port of the server's "ACCEPT" line, or 0 when none came within ten seconds.
+    static int readAcceptedPort(int fd) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        std::string text;
+        const std::string marker = "ACCEPT 127.0.0.1:";
+        while (std::chrono::steady_clock::now() < deadline) {
+            const auto at = text.find(marker);
+            if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
+                return std::stoi(text.substr(at + marker.size()));
+            }
+            pollfd readable{fd, POLLIN, 0};
+            char buffer[256];
+            if (::poll(&readable, 1, 100) > 0) {
+                const ssize_t got = ::read(fd, buffer, sizeof buffer);
+                if (got <= 0) {
+                    return 0;
+                }
+                text.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
+        return 0;
     }
 
-    int port_;
+    int port_ = 0;
     pid_t pid_ = -1;
     std::string error_;
 };

@@ -34,15 +34,27 @@ TEST(PosixProcessRunnerTest, PassesTheArgumentsUnchangedAndInOrder) {
     EXPECT_EQ(readFile(work / "out"), "[" + script + "]\n[-e]\n[use]\n[a b]\n[]\n[*]\n[访达]\n");
 }
 
-TEST(PosixProcessRunnerTest, AChildThatCannotStartGivesMinusOne) {
+TEST(PosixProcessRunnerTest, AChildThatCannotStartIsAnErrorNamingTheProgram) {
     PosixProcessRunner runner;
     TempDir work;
     writeFile(work / "plain", "not a program");
-    EXPECT_EQ(runner.run("/no/such/tool", {"-a"}), -1);
-    EXPECT_EQ(runner.run(work / "plain", {}), -1) << "not executable";
-    EXPECT_EQ(runner.run(work.path(), {}), -1) << "a folder";
-    EXPECT_EQ(runner.run("true", {}), -1) << "no search of PATH";
-    EXPECT_EQ(runner.run("", {}), -1);
+    const struct {
+        std::string program;
+        ErrorKind kind;
+    } cases[] = {
+        {"/no/such/tool", ErrorKind::notFound},
+        {work / "plain", ErrorKind::permissionDenied},  // not executable
+        {work.path(), ErrorKind::permissionDenied},     // a folder
+        {"true", ErrorKind::invalidArgument},           // no search of PATH
+        {"", ErrorKind::invalidArgument},
+    };
+    for (const auto& c : cases) {
+        const Result<int> ran = runner.run(c.program, {"-a"});
+        ASSERT_FALSE(ran.ok()) << c.program;
+        EXPECT_EQ(ran.error().kind, c.kind) << c.program;
+        EXPECT_NE(ran.error().description.find(c.program), std::string::npos)
+            << ran.error().description;
+    }
 }
 
 }  // namespace
