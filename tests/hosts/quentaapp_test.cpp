@@ -17,11 +17,12 @@ class QuentaAppTest : public ::testing::Test {
   protected:
     QuentaAppTest() { runCommand("mkdir -p " + shellQuote(home / ".local/state")); }
 
-    CommandResult run(const std::string& arguments) {
-        return runCommand(
-            "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
-            " " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " + arguments + " </dev/null");
+    std::string command(const std::string& arguments) {
+        return "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" +
+               shellQuote(home.path()) + " " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " +
+               arguments + " </dev/null";
     }
+    CommandResult run(const std::string& arguments) { return runCommand(command(arguments)); }
     std::string logText() { return readFile(home / ".local/state/QuentaApp.log"); }
 
     TempDir home;
@@ -39,6 +40,23 @@ TEST_F(QuentaAppTest, CreatesFilesPrintsTheirPathsAndLogs) {
                 MatchesRegex("\\[[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \\+0000\\] "
                              "handle url: quentaapp://create\\?type=markdown&path=.*\n"
                              "(.*\n){4}.*created folder .*/新建文件夹\n"));
+}
+
+TEST_F(QuentaAppTest, TwentyCreatesAtOnceIntoOneFolderMakeTwentyItems) {
+    for (const std::string request : {"create?type=plainText", "folder?"}) {
+        for (int round = 0; round < 5; ++round) {
+            const std::string folder = work / (request.substr(0, 6) + std::to_string(round));
+            runCommand("mkdir " + shellQuote(folder));
+            std::string creates;
+            for (int i = 0; i < 20; ++i) {
+                creates += command(shellQuote("quentaapp://" + request + "&path=" + folder)) +
+                           " >/dev/null 2>>" + shellQuote(work / "errors") + " & ";
+            }
+            ASSERT_EQ(runCommand(creates + "wait").status, 0);
+            EXPECT_EQ(runCommand("ls -A " + shellQuote(folder) + " | wc -l").out, "20\n")
+                << request << " round " << round << ": " << readFile(work / "errors");
+        }
+    }
 }
 
 TEST_F(QuentaAppTest, AlertsGoToStandardErrorAndSetTheExitStatus) {
