@@ -70,16 +70,19 @@ class FinderSync {
     // The same menu for every kind of menu the file manager asks for.
     [[nodiscard]] Menu menu();
 
-    // Runs the menu action with that selector; false when there is no such action.
-    bool perform(std::string_view selector);
+    // Runs the menu action with that selector. An error when there is no such action, or when
+    // the action's own work failed where the user sees it (the pasteboard refused a cut or a
+    // copied path); requests sent to the main application report through their completion.
+    Status perform(std::string_view selector);
 
     // The actions.
     void create(FileTemplate kind);
     void createFolder();
-    void cutItems();
+    // Cut and copy path report the pasteboard's refusal; no selection or path is not a failure.
+    Status cutItems();
     void pasteCutItems();
     void trashItems();
-    void copyPath();
+    Status copyPath();
     void openTerminal();
     void openUpdatePage();
 
