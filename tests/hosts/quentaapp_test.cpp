@@ -109,8 +109,10 @@ TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataH
     EXPECT_EQ(modeOf(script), 0700);
 
     writeFile(work / "old notes.txt", "notes");
+    writeFile(work / "latin1 \xe9", "not UTF-8");
     const auto trash = runCommand(
         environment + shellQuote("quentaapp://trash?path=" + work.path() + "/old%20notes.txt") +
+        " " + shellQuote("quentaapp://trash?path=" + work.path() + "/latin1%20%E9") +
         " </dev/null");
     EXPECT_EQ(trash.status, 0) << trash.err;
     EXPECT_EQ(trash.out, "");
@@ -118,6 +120,8 @@ TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataH
     EXPECT_THAT(readFile(home / "data/Trash/info/old notes.txt.trashinfo"),
                 HasSubstr("\nPath=" + work.path() + "/old%20notes.txt\n"));
     EXPECT_THAT(logText(), HasSubstr("trashed " + work.path() + "/old notes.txt\n"));
+    EXPECT_THAT(logText(), HasSubstr("trashed " + work.path() + "/latin1 \\xe9\n"))
+        << "a name that is not UTF-8 is logged with the byte escaped";
 }
 
 TEST_F(QuentaAppTest, PasteMovesTheItemsCutByAnotherProcessAndClearsTheCut) {
