@@ -43,9 +43,7 @@ constexpr std::array<KindSelector, 15> kKindSelectors{{
 }  // namespace
 
 FinderSync::FinderSync(ExtensionPorts ports, UpdateChecker& updateChecker)
-    : ports_(ports),
-      updateChecker_(updateChecker),
-      alive_(std::make_shared<ActivityLog*>(&ports.log)) {
+    : ports_(ports), updateChecker_(updateChecker) {
     ports_.controller.setDirectoryURLs({"/"});
     updateChecker_.checkIfNeeded();
 }
@@ -343,15 +341,13 @@ void FinderSync::openMainAppURL(std::string_view host, const std::vector<QueryIt
         return;
     }
     writeLog("opening callback URL: " + *url);
-    std::weak_ptr<ActivityLog*> weak = alive_;
-    ports_.launcher.openWithMainApplication(*url, [weak](std::optional<Error> error) {
-        const auto alive = weak.lock();
-        if (!alive) {
-            return;
-        }
-        (*alive)->write(error ? "failed to open main app: " + error->description
-                              : std::string("main app open request sent"));
-    });
+    ports_.launcher.openWithMainApplication(
+        *url, [weak = weakFactory_.weakPtr()](std::optional<Error> error) {
+            if (FinderSync* self = weak.get()) {
+                self->writeLog(error ? "failed to open main app: " + error->description
+                                     : std::string("main app open request sent"));
+            }
+        });
 }
 
 }  // namespace quenta

@@ -5,6 +5,7 @@
 #include "core/shared/activity_log.hpp"
 #include "core/shared/request_url.hpp"
 #include "core/shared/update_checker.hpp"
+#include "core/shared/weak_ptr.hpp"
 #include "ports/application_launcher.hpp"
 #include "ports/file_manager_controller.hpp"
 #include "ports/file_system.hpp"
@@ -114,7 +115,7 @@ class FinderSync {
     std::map<FileKindId, MenuImage> fileIconCache_;
     std::map<std::string, MenuImage, std::less<>> symbolIconCache_;
     // Completions of requests hold this weakly: once the instance is gone they do nothing.
-    std::shared_ptr<ActivityLog*> alive_;
+    WeakPtrFactory<FinderSync> weakFactory_{this};
 };
 
 }  // namespace quenta
