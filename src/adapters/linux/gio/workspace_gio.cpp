@@ -329,22 +329,35 @@ Status openUriWithDefaultHandler(const char* uri, std::chrono::milliseconds boun
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
     auto wait = std::make_shared<LaunchWait>();
-    bool late = false;
-    GSource* deadline = g_timeout_source_new(static_cast<guint>(bound.count()));
-    g_source_set_callback(deadline, deadlinePassed, &late, nullptr);
-    g_source_attach(deadline, context);
-    g_app_info_launch_default_for_uri_async(uri, nullptr, nullptr, launchFinished,
+    GCancellable* cancellable = g_cancellable_new();
+    // Iterates the private context until the launch has answered or `limit` has passed.
+    const auto awaitLaunch = [&](std::chrono::milliseconds limit) {
+        bool late = false;
+        GSource* deadline = g_timeout_source_new(static_cast<guint>(limit.count()));
+        g_source_set_callback(deadline, deadlinePassed, &late, nullptr);
+        g_source_attach(deadline, context);
+        while (!wait->done && !late) {
+            g_main_context_iteration(context, TRUE);
+        }
+        g_source_destroy(deadline);
+        g_source_unref(deadline);
+    };
+    g_app_info_launch_default_for_uri_async(uri, nullptr, cancellable, launchFinished,
                                             new std::shared_ptr<LaunchWait>(wait));
-    while (!wait->done && !late) {
-        g_main_context_iteration(context, TRUE);
+    awaitLaunch(bound);
+    const bool answered = wait->done;
+    if (!answered) {
+        // Cancelling ends the pending D-Bus call at once; the short second wait lets its callback
+        // release what the launch holds.
+        g_cancellable_cancel(cancellable);
+        awaitLaunch(std::chrono::seconds(1));
     }
-    g_source_destroy(deadline);
-    g_source_unref(deadline);
+    g_object_unref(cancellable);
     g_main_context_pop_thread_default(context);
-    // A launch still under way keeps the context alive; its callback never runs once nobody
-    // iterates the context, and what it holds is released with the process.
+    // A launch that ignored the cancellation keeps the context alive; its callback never runs
+    // once nobody iterates the context, and what it holds is released with the process.
     g_main_context_unref(context);
-    if (!wait->done) {
+    if (!answered) {
         return Error{ErrorKind::other, "the default application did not answer within " +
                                            std::to_string(bound.count()) + " ms"};
     }

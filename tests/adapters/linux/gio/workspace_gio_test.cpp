@@ -1,6 +1,6 @@
 // GioWorkspace's reveal against a private session bus, with a stand-in file manager on it and a
 // default folder handler that records what it is asked to open. Its own executable: GIO reads the
-// installed applications once per process, before these tests set up theirs.
+// installed applications once per process, and these tests install their own.
 #include "adapters/linux/gio/workspace_gio.hpp"
 
 #include "support/environment_scope.hpp"
@@ -21,15 +21,25 @@ using namespace std::chrono_literals;
 using linux_platform::GioWorkspace;
 using ::testing::ElementsAre;
 
-constexpr const char* kInterface =
+constexpr const char* kFileManager =
     "<node><interface name='org.freedesktop.FileManager1'>"
     "<method name='ShowItems'><arg type='as' direction='in'/><arg type='s' direction='in'/>"
     "</method></interface></node>";
+constexpr const char* kApplication =
+    "<node><interface name='org.freedesktop.Application'>"
+    "<method name='Open'><arg type='as' direction='in'/><arg type='a{sv}' direction='in'/>"
+    "</method>"
+    "<method name='Activate'><arg type='a{sv}' direction='in'/></method></interface></node>";
 
-// Owns org.freedesktop.FileManager1 on its own connection; answers ShowItems, or never does.
-class StandInFileManager {
+constexpr const char* kFileManagerName = "org.freedesktop.FileManager1";
+constexpr const char* kFileManagerPath = "/org/freedesktop/FileManager1";
+
+// Owns a bus name on its own connection and serves one interface at one path: records the first
+// argument (a list of URIs) of every call, and answers, or never does.
+class StandInService {
   public:
-    explicit StandInFileManager(bool answers) : answers_(answers) {
+    StandInService(const char* name, const char* path, const char* interface, bool answers)
+        : answers_(answers) {
         GError* error = nullptr;
         connection_ = g_dbus_connection_new_for_address_sync(
             g_getenv("DBUS_SESSION_BUS_ADDRESS"),
@@ -37,45 +47,47 @@ class StandInFileManager {
                                               G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, &error);
         g_assert_no_error(error);
-        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kInterface, &error);
+        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(interface, &error);
         g_assert_no_error(error);
-        static const GDBusInterfaceVTable vtable{&StandInFileManager::call, nullptr, nullptr, {}};
-        g_dbus_connection_register_object(connection_, "/org/freedesktop/FileManager1",
-                                          node->interfaces[0], &vtable, this, nullptr, &error);
+        static const GDBusInterfaceVTable vtable{&StandInService::call, nullptr, nullptr, {}};
+        g_dbus_connection_register_object(connection_, path, node->interfaces[0], &vtable, this,
+                                          nullptr, &error);
         g_assert_no_error(error);
         g_dbus_node_info_unref(node);
         GVariant* owned = g_dbus_connection_call_sync(
             connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            "RequestName", g_variant_new("(su)", "org.freedesktop.FileManager1", 4U), nullptr,
-            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
+            "RequestName", g_variant_new("(su)", name, 4U), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+            nullptr, &error);
         g_assert_no_error(error);
         g_variant_unref(owned);
     }
-    ~StandInFileManager() {
+    ~StandInService() {
         for (GDBusMethodInvocation* held : held_) {
             g_dbus_method_invocation_return_value(held, nullptr);
         }
         g_dbus_connection_close_sync(connection_, nullptr, nullptr);
         g_object_unref(connection_);
     }
-    StandInFileManager(const StandInFileManager&) = delete;
-    StandInFileManager& operator=(const StandInFileManager&) = delete;
+    StandInService(const StandInService&) = delete;
+    StandInService& operator=(const StandInService&) = delete;
 
     std::vector<std::vector<std::string>> shown;
 
   private:
     static void call(GDBusConnection*, const char*, const char*, const char*, const char*,
                      GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
-        auto* self = static_cast<StandInFileManager*>(data);
-        GVariantIter* uris = nullptr;
-        const char* startup = nullptr;
-        g_variant_get(parameters, "(as&s)", &uris, &startup);
+        auto* self = static_cast<StandInService*>(data);
         std::vector<std::string> items;
-        const char* uri = nullptr;
-        while (g_variant_iter_next(uris, "&s", &uri)) {
-            items.emplace_back(uri);
+        if (g_variant_n_children(parameters) > 1) {
+            GVariant* uris = g_variant_get_child_value(parameters, 0);
+            GVariantIter iter;
+            g_variant_iter_init(&iter, uris);
+            const char* uri = nullptr;
+            while (g_variant_iter_next(&iter, "&s", &uri)) {
+                items.emplace_back(uri);
+            }
+            g_variant_unref(uris);
         }
-        g_variant_iter_free(uris);
         self->shown.push_back(items);
         if (self->answers_) {
             g_dbus_method_invocation_return_value(invocation, nullptr);
@@ -93,6 +105,7 @@ class GioWorkspaceRevealTest : public ::testing::Test {
   protected:
     GioWorkspaceRevealTest() {
         // The only application installed opens folders by appending their URI to a file.
+        runCommand("rm -f " + shellQuote(home / "opened"));
         runCommand("mkdir -p " + shellQuote(home / "data/applications") + " " +
                    shellQuote(home / "config") + " " + shellQuote(home / "folder"));
         writeFile(home / "opener",
@@ -101,8 +114,13 @@ class GioWorkspaceRevealTest : public ::testing::Test {
         writeFile(home / "data/applications/folder-opener.desktop",
                   "[Desktop Entry]\nType=Application\nName=Opener\nExec=" + home / "opener" +
                       " %u\nMimeType=inode/directory;\n");
+        // A handler of quenta-hang: URLs started over D-Bus, which never answers when it is asked.
+        writeFile(home / "data/applications/org.quenta.Hang.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Hang\nExec=false %u\n"
+                  "DBusActivatable=true\nMimeType=x-scheme-handler/quenta-hang;\n");
         writeFile(home / "config/mimeapps.list",
-                  "[Default Applications]\ninode/directory=folder-opener.desktop\n");
+                  "[Default Applications]\ninode/directory=folder-opener.desktop\n"
+                  "x-scheme-handler/quenta-hang=org.quenta.Hang.desktop\n");
         environment.set("XDG_DATA_HOME", home / "data");
         environment.set("XDG_DATA_DIRS", home / "none");
         environment.set("XDG_CONFIG_HOME", home / "config");
@@ -116,13 +134,19 @@ class GioWorkspaceRevealTest : public ::testing::Test {
     }
     std::string folderURI() { return "file://" + home / "folder"; }
 
-    TempDir home;
+    // GIO reads the installed applications once per process: one folder for the whole suite.
+    static TempDir& suiteHome() {
+        static TempDir folder;
+        return folder;
+    }
+
+    TempDir& home = suiteHome();
     EnvironmentScope environment;
     GTestDBus* bus = nullptr;
 };
 
 TEST_F(GioWorkspaceRevealTest, ReturnsAtOnceAndTheFileManagerShowsTheItemsInOrder) {
-    StandInFileManager fileManager(true);
+    StandInService fileManager(kFileManagerName, kFileManagerPath, kFileManager, true);
     GioWorkspace workspace;
     workspace.revealItems({home / "folder/a", home / "folder/b"});
     workspace.revealItems({home / "folder/c"});
@@ -138,9 +162,9 @@ TEST_F(GioWorkspaceRevealTest, WithoutAnAnswerTheFolderIsOpenedInstead) {
     for (const bool fileManagerPresent : {false, true}) {
         SCOPED_TRACE(fileManagerPresent ? "a file manager that never answers" : "none on the bus");
         runCommand("rm -f " + shellQuote(home / "opened"));
-        std::optional<StandInFileManager> fileManager;
+        std::optional<StandInService> fileManager;
         if (fileManagerPresent) {
-            fileManager.emplace(false);
+            fileManager.emplace(kFileManagerName, kFileManagerPath, kFileManager, false);
         }
         GioWorkspace workspace(200ms);
         workspace.revealItems({home / "folder/a"});
@@ -151,6 +175,14 @@ TEST_F(GioWorkspaceRevealTest, WithoutAnAnswerTheFolderIsOpenedInstead) {
         }
         EXPECT_EQ(readFile(home / "opened"), home / "folder" + "\n");
     }
+}
+
+TEST_F(GioWorkspaceRevealTest, AHandlerThatNeverAnswersIsGivenUpAtTheBound) {
+    StandInService hang("org.quenta.Hang", "/org/quenta/Hang", kApplication, false);
+    GioWorkspace workspace(5s, 300ms);
+    const Status opened = workspace.openURL("quenta-hang://x");
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().description, "the default application did not answer within 300 ms");
 }
 
 TEST(GioWorkspaceTest, FailuresCarryGiosMessage) {
