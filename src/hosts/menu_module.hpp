@@ -166,7 +166,7 @@ class MenuModule {
         }
         extension_->controller.answer(activation->situation);
         quenta::ignoreResult(extension_->finder.perform(activation->selector),
-                             "every item the module offers names an action of the extension");
+                             "the action logs its own failure; the file manager has no place to show it");
         // What the item did may change the menus (a cut enables paste, a paste or a copy of the
         // path ends the cut); hosts that keep a menu until they are told (Nemo and Caja keep a
         // folder's background menu from the moment it loads) ask again.

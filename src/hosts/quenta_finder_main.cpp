@@ -60,8 +60,8 @@ constexpr std::string_view kUsage =
     "The extension's log is $XDG_STATE_HOME/QuentaFinderExtension.log (default\n"
     "~/.local/state/QuentaFinderExtension.log), copied to the system log.\n"
     "\n"
-    "Exit status: 0 on success, 1 when the picked item is refused or a request was not taken,\n"
-    "2 for a usage error.\n";
+    "Exit status: 0 on success, 1 when the picked item is refused, a request was not taken, or\n"
+    "the pasteboard refused a cut or a copied path, 2 for a usage error.\n";
 
 // The file manager's answers, as given on the command line.
 class ArgumentsController : public quenta::FileManagerController {
@@ -242,7 +242,10 @@ int run(quenta::FinderSync& finder, const std::string& command, const std::strin
                      selector.c_str());
         return 1;
     }
-    finder.perform(selector);
+    if (const quenta::Status performed = finder.perform(selector); !performed) {
+        std::fprintf(stderr, "quenta-finder: %s\n", performed.error().description.c_str());
+        return 1;
+    }
     if (!launcher.waitForRequests(std::chrono::seconds(10))) {
         std::fprintf(stderr, "quenta-finder: quentaapp did not take the request within 10 s\n");
         return 1;

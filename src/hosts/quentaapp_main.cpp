@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -122,8 +123,11 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
     quenta::ActivityLog log(fileSystem, clock, std::string(quenta::QuentaCreator::kLogFileName));
 
     std::unique_ptr<quenta::Workspace> workspace;
+    quenta::linux_platform::GioWorkspace* desktopWorkspace = nullptr;
     if (useDesktop) {
-        workspace = std::make_unique<quenta::linux_platform::GioWorkspace>();
+        auto gio = std::make_unique<quenta::linux_platform::GioWorkspace>();
+        desktopWorkspace = gio.get();
+        workspace = std::move(gio);
     } else {
         workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
     }
@@ -134,6 +138,10 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
         {fileSystem, alerts, *workspace, uuids, log, pasteboard, &progress, &clock});
     for (const auto& url : urls) {
         creator.handle(url);
+    }
+    if (desktopWorkspace != nullptr) {
+        // No main loop runs here: the reveals asked for are delivered before the process ends.
+        desktopWorkspace->finishReveals(std::chrono::seconds(15));
     }
     return alerts.shownCount() > 0 ? 1 : 0;
 }

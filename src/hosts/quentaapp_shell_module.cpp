@@ -50,7 +50,7 @@ struct Desktop {
           bundle(launch.plugInsPath, launch.desktopEntriesPath),
           updates(defaults, http, mainQueue, clock, bundle),
           shell(application) {
-        delegate = std::make_shared<AppDelegate>(
+        delegate = std::make_unique<AppDelegate>(
             mainQueue, shell,
             [this, &application]() -> std::unique_ptr<AppWindow> {
                 auto view = std::make_unique<ContentView>(
@@ -79,7 +79,7 @@ struct Desktop {
     PosixProcessRunner processes;
     GtkAppShell shell;
     FreedesktopIcons icons;
-    std::shared_ptr<AppDelegate> delegate;
+    std::unique_ptr<AppDelegate> delegate;
 };
 
 // Standard output and error that lead into a pipe or socket would keep the reader of the caller
@@ -140,12 +140,11 @@ class QuentaAppMain {
                 if (!urls.empty()) {
                     // Handled from the main queue, so the process that delivered them is
                     // answered at once rather than after the requests and their alerts.
-                    running.mainQueue.async(
-                        [weak = std::weak_ptr<AppDelegate>(running.delegate), urls] {
-                            if (const auto delegate = weak.lock()) {
-                                delegate->applicationOpen(urls);
-                            }
-                        });
+                    running.mainQueue.async([weak = running.delegate->weakPtr(), urls] {
+                        if (AppDelegate* delegate = weak.get()) {
+                            delegate->applicationOpen(urls);
+                        }
+                    });
                 } else if (commandLine->is_remote()) {
                     bool visible = false;
                     for (Gtk::Window* window : application->get_windows()) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "ports/error.hpp"
+
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,18 +11,28 @@
 namespace quenta {
 
 // The general pasteboard: one per user, shared by every process of that user, outliving the
-// process that wrote it. Entries are texts keyed by a type identifier.
+// process that wrote it. Entries are texts keyed by a type identifier. Every write is one step
+// against the writers of other processes: none of them loses or mixes in another's entries.
 class Pasteboard {
   public:
     // The plain-text type: what a text field pastes.
     static constexpr std::string_view kPlainTextType = "public.utf8-plain-text";
+    // Entries by type.
+    using Entries = std::map<std::string, std::string, std::less<>>;
 
     virtual ~Pasteboard() = default;
 
     // Removes every entry.
-    virtual void clearContents() = 0;
-    // Sets the text for a type; false when it could not be stored.
-    virtual bool setString(std::string_view text, std::string_view type) = 0;
+    virtual Status clearContents() = 0;
+    // Sets the text for a type, keeping the other entries.
+    virtual Status setString(std::string_view text, std::string_view type) = 0;
+    // Removes every entry and stores these instead, as one write: a reader sees the old entries
+    // or all of the new ones, never some of each.
+    virtual Status replaceContents(const Entries& entries) = 0;
+    // Removes every entry, but only while the entry of `type` still holds `text`, decided in the
+    // same step as the removal: true when it removed them, false when that entry has changed or
+    // gone since it was read (a newer write is never lost to an older reader).
+    virtual Result<bool> clearContentsIfString(std::string_view type, std::string_view text) = 0;
     // The text stored for a type, or none.
     [[nodiscard]] virtual std::optional<std::string> stringForType(std::string_view type) const = 0;
 };

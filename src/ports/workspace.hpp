@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ports/error.hpp"
+
 #include <string>
 #include <vector>
 
@@ -10,20 +12,21 @@ class Workspace {
   public:
     virtual ~Workspace() = default;
 
-    // Opens a file-manager window with the given items (absolute paths) selected. Best effort: the
-    // outcome is not reported, as the caller has nothing to do about it.
+    // Opens a file-manager window with the given items (absolute paths) selected. Returns at once:
+    // the file manager is asked in the background, in the order of the calls, and where it does
+    // not answer the folder of the first item is opened instead. Best effort: the outcome is not
+    // reported, as the caller has nothing to do about it.
     virtual void revealItems(const std::vector<std::string>& paths) = 0;
 
     // Opens a file with the desktop's handler for it (a ".command" script runs in a new terminal
-    // window). False when nothing could be started.
-    virtual bool openFile(const std::string& path) = 0;
+    // window). An error, with the platform's description, when nothing could be started.
+    virtual Status openFile(const std::string& path) = 0;
 
     // Opens an address: a URL with the desktop's handler for its scheme (a web page in the default
-    // browser), or on Linux an application named by its desktop-entry ID ("name.desktop"). False
-    // when nothing could be started; a workspace that opens no addresses always answers false.
-    virtual bool openURL(const std::string& address) {
-        static_cast<void>(address);
-        return false;
+    // browser), or on Linux an application named by its desktop-entry ID ("name.desktop"). An
+    // error when nothing could be started; a workspace that opens no addresses always fails.
+    virtual Status openURL(const std::string& address) {
+        return Error{ErrorKind::unsupported, "this workspace opens no address: " + address};
     }
 };
 

@@ -2,33 +2,63 @@
 
 #include "ports/pasteboard.hpp"
 
-#include <map>
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace quenta::testing {
 
-// An in-memory general pasteboard.
+// An in-memory general pasteboard. `writeError`, when set, refuses every write with that error,
+// as a store the user cannot write would; `afterRead`, when set, runs after every read, as another
+// process writing right after it would.
 class MemoryPasteboard : public Pasteboard {
   public:
-    void clearContents() override {
-        entries.clear();
-        ++clearCount;
+    Status clearContents() override { return replaceContents({}); }
+    Status setString(std::string_view text, std::string_view type) override {
+        if (writeError) {
+            return *writeError;
+        }
+        entries.insert_or_assign(std::string(type), std::string(text));
+        return {};
     }
-    bool setString(std::string_view text, std::string_view type) override {
-        entries[std::string(type)] = std::string(text);
+    Status replaceContents(const Entries& replacement) override {
+        if (writeError) {
+            return *writeError;
+        }
+        if (replacement.empty()) {
+            ++clearCount;
+        }
+        entries = replacement;
+        return {};
+    }
+    Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override {
+        if (writeError) {
+            return *writeError;
+        }
+        if (stringForType(type) != text) {
+            return false;
+        }
+        ++clearCount;
+        entries.clear();
         return true;
     }
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override {
-        const auto found = entries.find(std::string(type));
-        if (found == entries.end()) {
-            return std::nullopt;
+        const auto found = entries.find(type);
+        std::optional<std::string> text;
+        if (found != entries.end()) {
+            text = found->second;
         }
-        return found->second;
+        if (afterRead) {
+            afterRead();
+        }
+        return text;
     }
 
-    std::map<std::string, std::string> entries;
+    Entries entries;
+    // The number of writes that removed every entry.
     int clearCount = 0;
+    std::optional<Error> writeError;
+    std::function<void()> afterRead;
 };
 
 }  // namespace quenta::testing

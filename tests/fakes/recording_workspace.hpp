@@ -13,14 +13,20 @@ class RecordingWorkspace : public Workspace {
   public:
     void revealItems(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
 
-    bool openFile(const std::string& path) override {
+    Status openFile(const std::string& path) override {
         opened.push_back(path);
-        return openAnswer;
+        if (!openAnswer) {
+            return Error{ErrorKind::other, "nothing opens " + path};
+        }
+        return {};
     }
 
-    bool openURL(const std::string& address) override {
+    Status openURL(const std::string& address) override {
         openedURLs.push_back(address);
-        return refusedURLs.count(address) == 0;
+        if (refusedURLs.count(address) != 0) {
+            return Error{ErrorKind::notFound, "nothing opens " + address};
+        }
+        return {};
     }
 
     std::vector<std::vector<std::string>> revealed;

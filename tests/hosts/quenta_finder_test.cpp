@@ -1,5 +1,6 @@
 // The built quenta-finder host end to end with the real quentaapp, in a private HOME without a
 // display: the menu, commands reaching the application, cut in one process and paste in another.
+#include "adapters/linux/posix/pasteboard_store.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -9,6 +10,7 @@ namespace quenta::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class QuentaFinderTest : public ::testing::Test {
   protected:
@@ -62,6 +64,38 @@ TEST_F(QuentaFinderTest, CutInOneProcessThenPasteInAnotherMovesAndClears) {
     EXPECT_EQ(runCommand("ls " + shellQuote(work / "from")).out, "");
     const auto after = finder("--targeted " + shellQuote(work / "to") + " menu");
     EXPECT_THAT(after.out, HasSubstr("粘贴到此处  -> pasteCutItems (disabled)"));
+}
+
+TEST_F(QuentaFinderTest, TwentyConcurrentCutsLeaveBothEntriesFromOneCut) {
+    const linux_platform::PasteboardStore store(home / "runtime/quenta-pasteboard");
+    for (int round = 0; round < 3; ++round) {
+        std::string cuts;
+        for (int i = 0; i < 20; ++i) {
+            cuts += "env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + shellQuote(home.path()) +
+                    " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " " +
+                    shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " --selected /cut/" +
+                    std::to_string(i) + "/a --selected /cut/" + std::to_string(i) +
+                    "/b invoke cutItems </dev/null >/dev/null & ";
+        }
+        ASSERT_EQ(runCommand(cuts + "wait").status, 0);
+        const auto cut = store.stringForType("com.local.QuentaApp.cutPaths");
+        ASSERT_TRUE(cut.has_value());
+        EXPECT_EQ(store.stringForType(Pasteboard::kPlainTextType), cut) << "round " << round;
+    }
+}
+
+TEST_F(QuentaFinderTest, ACutTheStoreRefusesIsReportedNotLoggedAsDone) {
+    TempDir elsewhere;
+    runCommand("ln -s " + shellQuote(elsewhere.path()) + " " +
+               shellQuote(home / "runtime/quenta-pasteboard"));
+    const auto cut = finder("--selected " + shellQuote(work / "a") + " invoke cutItems");
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_THAT(cut.err, HasSubstr("is not a folder of this user's own"));
+    EXPECT_THAT(extensionLog(), HasSubstr("] cut failed: the pasteboard store " + home.path() +
+                                          "/runtime/quenta-pasteboard is not a folder of this "
+                                          "user's own\n"));
+    EXPECT_THAT(extensionLog(), Not(HasSubstr("cut paths")));
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(elsewhere.path())).out, "");
 }
 
 TEST_F(QuentaFinderTest, DisabledAndAbsentItemsAreRefused) {

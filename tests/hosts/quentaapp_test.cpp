@@ -17,11 +17,12 @@ class QuentaAppTest : public ::testing::Test {
   protected:
     QuentaAppTest() { runCommand("mkdir -p " + shellQuote(home / ".local/state")); }
 
-    CommandResult run(const std::string& arguments) {
-        return runCommand(
-            "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
-            " " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " + arguments + " </dev/null");
+    std::string command(const std::string& arguments) {
+        return "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" +
+               shellQuote(home.path()) + " " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " +
+               arguments + " </dev/null";
     }
+    CommandResult run(const std::string& arguments) { return runCommand(command(arguments)); }
     std::string logText() { return readFile(home / ".local/state/QuentaApp.log"); }
 
     TempDir home;
@@ -39,6 +40,23 @@ TEST_F(QuentaAppTest, CreatesFilesPrintsTheirPathsAndLogs) {
                 MatchesRegex("\\[[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \\+0000\\] "
                              "handle url: quentaapp://create\\?type=markdown&path=.*\n"
                              "(.*\n){4}.*created folder .*/新建文件夹\n"));
+}
+
+TEST_F(QuentaAppTest, TwentyCreatesAtOnceIntoOneFolderMakeTwentyItems) {
+    for (const std::string request : {"create?type=plainText", "folder?"}) {
+        for (int round = 0; round < 5; ++round) {
+            const std::string folder = work / (request.substr(0, 6) + std::to_string(round));
+            runCommand("mkdir " + shellQuote(folder));
+            std::string creates;
+            for (int i = 0; i < 20; ++i) {
+                creates += command(shellQuote("quentaapp://" + request + "&path=" + folder)) +
+                           " >/dev/null 2>>" + shellQuote(work / "errors") + " & ";
+            }
+            ASSERT_EQ(runCommand(creates + "wait").status, 0);
+            EXPECT_EQ(runCommand("ls -A " + shellQuote(folder) + " | wc -l").out, "20\n")
+                << request << " round " << round << ": " << readFile(work / "errors");
+        }
+    }
 }
 
 TEST_F(QuentaAppTest, AlertsGoToStandardErrorAndSetTheExitStatus) {
@@ -91,8 +109,10 @@ TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataH
     EXPECT_EQ(modeOf(script), 0700);
 
     writeFile(work / "old notes.txt", "notes");
+    writeFile(work / "latin1 \xe9", "not UTF-8");
     const auto trash = runCommand(
         environment + shellQuote("quentaapp://trash?path=" + work.path() + "/old%20notes.txt") +
+        " " + shellQuote("quentaapp://trash?path=" + work.path() + "/latin1%20%E9") +
         " </dev/null");
     EXPECT_EQ(trash.status, 0) << trash.err;
     EXPECT_EQ(trash.out, "");
@@ -100,6 +120,8 @@ TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataH
     EXPECT_THAT(readFile(home / "data/Trash/info/old notes.txt.trashinfo"),
                 HasSubstr("\nPath=" + work.path() + "/old%20notes.txt\n"));
     EXPECT_THAT(logText(), HasSubstr("trashed " + work.path() + "/old notes.txt\n"));
+    EXPECT_THAT(logText(), HasSubstr("trashed " + work.path() + "/latin1 \\xe9\n"))
+        << "a name that is not UTF-8 is logged with the byte escaped";
 }
 
 TEST_F(QuentaAppTest, PasteMovesTheItemsCutByAnotherProcessAndClearsTheCut) {

@@ -12,9 +12,9 @@ AppDelegate::AppDelegate(MainQueue& mainQueue, AppShell& shell, WindowFactory ma
       handle_(std::move(handle)) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
-    mainQueue_.asyncAfter(kLaunchWindowDelay, [weak = weak_from_this()] {
-        const auto self = weak.lock();
-        if (!self || self->handledURLDuringLaunch_) {
+    mainQueue_.asyncAfter(kLaunchWindowDelay, [weak = weakPtr()] {
+        AppDelegate* self = weak.get();
+        if (self == nullptr || self->handledURLDuringLaunch_) {
             return;
         }
         self->showMainWindow(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/shared/weak_ptr.hpp"
 #include "ports/app_shell.hpp"
 #include "ports/main_queue.hpp"
 
@@ -16,9 +17,9 @@ namespace quenta {
 // Decides, at launch, between the two ways the application is started: by the person (the
 // installer window comes up a moment after launching) or to deliver request URLs (no window).
 // Owns the one installer window once it exists and hands every request URL to the request
-// handler. The application object calls it on the main thread. Owned through a shared_ptr: the
-// delayed launch step holds it weakly.
-class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+// handler. The application object calls it on the main thread; the delayed launch step, and work
+// the host defers, hold it weakly.
+class AppDelegate {
   public:
     // How long after launching the installer window waits for request URLs that would suppress it.
     static constexpr std::chrono::milliseconds kLaunchWindowDelay{350};
@@ -45,6 +46,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 
     [[nodiscard]] bool handledURLDuringLaunch() const { return handledURLDuringLaunch_; }
     [[nodiscard]] AppWindow* mainWindow() const { return mainWindow_.get(); }
+    [[nodiscard]] WeakPtr<AppDelegate> weakPtr() const { return weakFactory_.weakPtr(); }
 
   private:
     void showMainWindow(bool activate);
@@ -57,6 +59,7 @@ class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
     bool handledURLDuringLaunch_ = false;
     bool delivering_ = false;
     std::deque<std::vector<std::string>> pendingDeliveries_;
+    WeakPtrFactory<AppDelegate> weakFactory_{this};
 };
 
 }  // namespace quenta

@@ -5,7 +5,7 @@
 namespace quenta {
 
 ContentView::ContentView(ContentViewPorts ports, InstallerTable table)
-    : ports_(ports), table_(std::move(table)), self_(std::make_shared<ContentView*>(this)) {}
+    : ports_(ports), table_(std::move(table)) {}
 
 ContentView::~ContentView() = default;
 
@@ -101,13 +101,11 @@ void ContentView::restartFileManager() {
 }
 
 void ContentView::closeInstallerWindow() {
-    ports_.mainQueue.asyncAfter(kCloseDelay, [weak = std::weak_ptr<ContentView*>(self_)] {
-        const auto self = weak.lock();
-        if (!self) {
-            return;
+    ports_.mainQueue.asyncAfter(kCloseDelay, [weak = weakFactory_.weakPtr()] {
+        if (ContentView* self = weak.get()) {
+            self->ports_.shell.orderOutKeyWindow();
+            self->ports_.shell.hide();
         }
-        (*self)->ports_.shell.orderOutKeyWindow();
-        (*self)->ports_.shell.hide();
     });
 }
 
@@ -122,12 +120,11 @@ void ContentView::appear() {
 
 void ContentView::checkForUpdates() {
     setUpdateStatus(statusWhenCheckStarts(updateStatus_));
-    ports_.updates.check(
-        [weak = std::weak_ptr<ContentView*>(self_)](const UpdateChecker::CheckResult& result) {
-            if (const auto self = weak.lock()) {
-                (*self)->setUpdateStatus(statusWhenCheckEnds((*self)->updateStatus_, result));
-            }
-        });
+    ports_.updates.check([weak = weakFactory_.weakPtr()](const UpdateChecker::CheckResult& result) {
+        if (ContentView* self = weak.get()) {
+            self->setUpdateStatus(statusWhenCheckEnds(self->updateStatus_, result));
+        }
+    });
 }
 
 void ContentView::downloadNewVersion() {

@@ -4,6 +4,7 @@
 #include "core/app/update_status.hpp"
 #include "core/shared/shared_names.hpp"
 #include "core/shared/update_checker.hpp"
+#include "core/shared/weak_ptr.hpp"
 #include "ports/alerts.hpp"
 #include "ports/app_shell.hpp"
 #include "ports/bundle.hpp"
@@ -120,7 +121,7 @@ class ContentView {
     std::function<void()> onChange_;
     // Deferred work (the close step, update completions) holds this weakly and does nothing once
     // the view is gone.
-    std::shared_ptr<ContentView*> self_;
+    WeakPtrFactory<ContentView> weakFactory_{this};
 };
 
 }  // namespace quenta

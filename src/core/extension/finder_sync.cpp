@@ -44,9 +44,7 @@ static_assert(hasOneRowPerFileKind(kKindSelectors));
 }  // namespace
 
 FinderSync::FinderSync(ExtensionPorts ports, UpdateChecker& updateChecker)
-    : ports_(ports),
-      updateChecker_(updateChecker),
-      alive_(std::make_shared<ActivityLog*>(&ports.log)) {
+    : ports_(ports), updateChecker_(updateChecker) {
     ports_.controller.setDirectoryURLs({"/"});
     updateChecker_.checkIfNeeded();
 }
@@ -158,30 +156,34 @@ Menu FinderSync::menu() {
     return root;
 }
 
-bool FinderSync::perform(std::string_view selector) {
+Status FinderSync::perform(std::string_view selector) {
     for (const auto& entry : kKindSelectors) {
         if (entry.selector == selector) {
             create(FileTemplate(entry.id));
-            return true;
+            return {};
         }
     }
+    if (selector == "cutItems") {
+        return cutItems();
+    }
+    if (selector == "copyPath") {
+        return copyPath();
+    }
     using Action = void (FinderSync::*)();
-    static constexpr std::array<std::pair<std::string_view, Action>, 7> actions{{
+    static constexpr std::array<std::pair<std::string_view, Action>, 5> actions{{
         {"createFolder", &FinderSync::createFolder},
-        {"cutItems", &FinderSync::cutItems},
         {"pasteCutItems", &FinderSync::pasteCutItems},
         {"trashItems", &FinderSync::trashItems},
-        {"copyPath", &FinderSync::copyPath},
         {"openTerminal", &FinderSync::openTerminal},
         {"openUpdatePage", &FinderSync::openUpdatePage},
     }};
     for (const auto& [name, action] : actions) {
         if (name == selector) {
             (this->*action)();
-            return true;
+            return {};
         }
     }
-    return false;
+    return Error{ErrorKind::notFound, "no menu action " + std::string(selector)};
 }
 
 bool FinderSync::isDirectory(const std::string& path) const {
@@ -289,28 +291,39 @@ void FinderSync::openMainAppTrashURL(const std::vector<std::string>& itemURLs) {
     openMainAppURL("trash", items);
 }
 
-void FinderSync::cutItems() {
+Status FinderSync::cutItems() {
     const auto items = ports_.controller.selectedItemURLs().value_or(std::vector<std::string>{});
     if (items.empty()) {
         writeLog("cut failed: no selected paths");
-        return;
+        return {};
     }
     const std::string text = joinedByLineFeeds(items);
-    ports_.pasteboard.clearContents();
-    (void)ports_.pasteboard.setString(text, cutPathsPasteboardType);
-    (void)ports_.pasteboard.setString(text, Pasteboard::kPlainTextType);
+    // Both entries in one write, so concurrent cuts never leave the two from different cuts.
+    if (Status written =
+            ports_.pasteboard.replaceContents({{std::string(cutPathsPasteboardType), text},
+                                               {std::string(Pasteboard::kPlainTextType), text}});
+        !written) {
+        writeLog("cut failed: " + written.error().description);
+        return written;
+    }
     writeLog("cut paths: " + listForm(items));
+    return {};
 }
 
-void FinderSync::copyPath() {
+Status FinderSync::copyPath() {
     const auto paths = pathTargetURLs();
     if (paths.empty()) {
         writeLog("copy path failed: no target paths");
-        return;
+        return {};
     }
-    ports_.pasteboard.clearContents();
-    (void)ports_.pasteboard.setString(joinedByLineFeeds(paths), Pasteboard::kPlainTextType);
+    if (Status written = ports_.pasteboard.replaceContents(
+            {{std::string(Pasteboard::kPlainTextType), joinedByLineFeeds(paths)}});
+        !written) {
+        writeLog("copy path failed: " + written.error().description);
+        return written;
+    }
     writeLog("copied paths: " + listForm(paths));
+    return {};
 }
 
 void FinderSync::openUpdatePage() {
@@ -329,15 +342,13 @@ void FinderSync::openMainAppURL(std::string_view host, const std::vector<QueryIt
         return;
     }
     writeLog("opening callback URL: " + *url);
-    std::weak_ptr<ActivityLog*> weak = alive_;
-    ports_.launcher.openWithMainApplication(*url, [weak](std::optional<Error> error) {
-        const auto alive = weak.lock();
-        if (!alive) {
-            return;
-        }
-        (*alive)->write(error ? "failed to open main app: " + error->description
-                              : std::string("main app open request sent"));
-    });
+    ports_.launcher.openWithMainApplication(
+        *url, [weak = weakFactory_.weakPtr()](std::optional<Error> error) {
+            if (FinderSync* self = weak.get()) {
+                self->writeLog(error ? "failed to open main app: " + error->description
+                                     : std::string("main app open request sent"));
+            }
+        });
 }
 
 }  // namespace quenta

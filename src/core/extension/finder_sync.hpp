@@ -6,6 +6,7 @@
 #include "core/shared/request_url.hpp"
 #include "core/shared/shared_names.hpp"
 #include "core/shared/update_checker.hpp"
+#include "core/shared/weak_ptr.hpp"
 #include "ports/application_launcher.hpp"
 #include "ports/file_manager_controller.hpp"
 #include "ports/file_system.hpp"
@@ -71,16 +72,19 @@ class FinderSync {
     // The same menu for every kind of menu the file manager asks for.
     [[nodiscard]] Menu menu();
 
-    // Runs the menu action with that selector; false when there is no such action.
-    bool perform(std::string_view selector);
+    // Runs the menu action with that selector. An error when there is no such action, or when
+    // the action's own work failed where the user sees it (the pasteboard refused a cut or a
+    // copied path); requests sent to the main application report through their completion.
+    Status perform(std::string_view selector);
 
     // The actions.
     void create(FileTemplate kind);
     void createFolder();
-    void cutItems();
+    // Cut and copy path report the pasteboard's refusal; no selection or path is not a failure.
+    Status cutItems();
     void pasteCutItems();
     void trashItems();
-    void copyPath();
+    Status copyPath();
     void openTerminal();
     void openUpdatePage();
 
@@ -112,7 +116,7 @@ class FinderSync {
     std::map<FileKindId, MenuImage> fileIconCache_;
     std::map<std::string, MenuImage, std::less<>> symbolIconCache_;
     // Completions of requests hold this weakly: once the instance is gone they do nothing.
-    std::shared_ptr<ActivityLog*> alive_;
+    WeakPtrFactory<FinderSync> weakFactory_{this};
 };
 
 }  // namespace quenta

@@ -121,16 +121,29 @@ void QuentaCreator::handle(std::string_view url) {
 std::string QuentaCreator::uniqueURL(std::string_view baseName,
                                      std::optional<std::string_view> fileExtension,
                                      const std::string& folder) const {
-    std::string candidate = appendingPathComponent(folder, candidateName(baseName, fileExtension));
-    if (!ports_.fileSystem.itemExists(candidate)) {
-        return candidate;
+    int attempt = 1;
+    return freeCandidate(baseName, fileExtension, folder, attempt);
+}
+
+std::string QuentaCreator::freeCandidate(std::string_view baseName,
+                                         std::optional<std::string_view> fileExtension,
+                                         const std::string& folder, int& attempt) const {
+    if (attempt <= 1) {
+        attempt = 1;
+        std::string candidate =
+            appendingPathComponent(folder, candidateName(baseName, fileExtension));
+        if (!ports_.fileSystem.itemExists(candidate)) {
+            return candidate;
+        }
+        attempt = 2;
     }
     std::string numbered;
-    for (int n = 2; n <= kHighestNumberedName; ++n) {
+    for (; attempt <= kHighestNumberedName; ++attempt) {
         numbered.assign(baseName);
         numbered += " ";
-        numbered += std::to_string(n);
-        candidate = appendingPathComponent(folder, candidateName(numbered, fileExtension));
+        numbered += std::to_string(attempt);
+        std::string candidate =
+            appendingPathComponent(folder, candidateName(numbered, fileExtension));
         if (!ports_.fileSystem.itemExists(candidate)) {
             return candidate;
         }
@@ -139,6 +152,31 @@ std::string QuentaCreator::uniqueURL(std::string_view baseName,
     last += " ";
     last += ports_.uuids.makeUuidString();
     return appendingPathComponent(folder, candidateName(last, fileExtension));
+}
+
+template <class MakeItem>
+Status QuentaCreator::createUnderFreeName(std::string_view baseName,
+                                          std::optional<std::string_view> fileExtension,
+                                          const std::string& folder, std::string& path,
+                                          MakeItem makeItem) const {
+    // The free-name test and the exclusive create are two steps: another process may take the
+    // name in between. The create never replaces anything, and a name taken meanwhile makes the
+    // next candidate be tried, from where the test stopped, so two creates never get one name.
+    // Past the numbered names every attempt has a new UUID name; a few suffice.
+    constexpr int kUuidAttempts = 8;
+    int attempt = 1;
+    int uuidAttempts = 0;
+    while (true) {
+        path = freeCandidate(baseName, fileExtension, folder, attempt);
+        Status made = makeItem(path);
+        if (made || made.error().kind != ErrorKind::alreadyExists) {
+            return made;
+        }
+        if (attempt > kHighestNumberedName && ++uuidAttempts >= kUuidAttempts) {
+            return made;
+        }
+        ++attempt;
+    }
 }
 
 void QuentaCreator::create(QuentaKind kind, const std::string& folder) {
@@ -153,8 +191,13 @@ void QuentaCreator::create(QuentaKind kind, const std::string& folder) {
         showAlert("创建文件失败：" + error.description + "\n\n目录：" + folder);
     };
 
-    const std::string path = uniqueURL(kind.baseName(), kind.fileExtension(), folder);
-    if (const Status written = ports_.fileSystem.writeNewFile(path, kind.contents()); !written) {
+    std::string path;
+    if (const Status written = createUnderFreeName(
+            kind.baseName(), kind.fileExtension(), folder, path,
+            [&](const std::string& candidate) {
+                return ports_.fileSystem.writeNewFile(candidate, kind.contents());
+            });
+        !written) {
         fail(written.error());
         return;
     }
@@ -171,8 +214,13 @@ void QuentaCreator::create(QuentaKind kind, const std::string& folder) {
 
 void QuentaCreator::createFolder(const std::string& folder) {
     writeLog("create folder in " + folder);
-    const std::string path = uniqueURL(kFolderBaseName, std::nullopt, folder);
-    if (const Status created = ports_.fileSystem.createDirectory(path); !created) {
+    std::string path;
+    if (const Status created =
+            createUnderFreeName(kFolderBaseName, std::nullopt, folder, path,
+                                [&](const std::string& candidate) {
+                                    return ports_.fileSystem.createDirectory(candidate);
+                                });
+        !created) {
         writeLog("create folder failed " + created.error().description);
         showAlert("创建文件夹失败：" + created.error().description + "\n\n目录：" + folder);
         return;

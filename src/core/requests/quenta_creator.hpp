@@ -61,6 +61,20 @@ class QuentaCreator {
                                         const std::string& folder) const;
 
   private:
+    // The first free candidate at or after `attempt` (1 the plain name, 2 to 999 the numbered
+    // ones, beyond that a UUID name, untested); `attempt` is left at the candidate returned.
+    [[nodiscard]] std::string freeCandidate(std::string_view baseName,
+                                            std::optional<std::string_view> fileExtension,
+                                            const std::string& folder, int& attempt) const;
+    // Makes an item with `makeItem(path)` under the first free name, trying the next free name
+    // whenever the one chosen was taken before the item could be made; `path` is the last name
+    // tried.
+    template <class MakeItem>
+    Status createUnderFreeName(std::string_view baseName,
+                               std::optional<std::string_view> fileExtension,
+                               const std::string& folder, std::string& path,
+                               MakeItem makeItem) const;
+
     void showAlert(std::string_view message);
     void writeLog(std::string_view message);
 

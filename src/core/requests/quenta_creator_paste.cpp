@@ -114,8 +114,16 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
             sources.push_back(std::move(piece));
         }
     }
+    // Clears the cut this paste read, and only that one: a cut made while the paste ran stays.
+    const auto clearCut = [&] {
+        if (const auto cleared =
+                ports_.pasteboard.clearContentsIfString(kCutPathsPasteboardType, *text);
+            !cleared) {
+            writeLog("clear cut paths failed: " + cleared.error().description);
+        }
+    };
     if (sources.empty()) {
-        ports_.pasteboard.clearContents();
+        clearCut();
         showAlert("剪切项目不存在，无法粘贴。");
         return;
     }
@@ -205,7 +213,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         progress->finish();
     }
     if (!placed.empty()) {
-        ports_.pasteboard.clearContents();
+        clearCut();
         ports_.workspace.revealItems(placed);
     }
     if (!failures.empty()) {

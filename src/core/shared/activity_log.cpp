@@ -31,15 +31,13 @@ std::string ActivityLog::path() const {
 
 void ActivityLog::write(std::string_view message) noexcept {
     try {
-        const std::string line = formatLine(clock_.now(), message);
+        // The log is UTF-8 text: bytes of a name that are not UTF-8 are written escaped ("\\xff"),
+        // so the line still records what was acted on.
+        const std::string line = formatLine(clock_.now(), escapingInvalidUtf8(message));
         if (systemLog_ != nullptr) {
             std::string copy = systemLogPrefix_;
             copy += message;
             systemLog_->write(copy);
-        }
-        // The log is UTF-8 text: a line that is not valid UTF-8 is dropped rather than mangled.
-        if (!isValidUtf8(line)) {
-            return;
         }
         ignoreResult(fileSystem_.appendToFile(path(), line),
                      "a line that cannot be written is lost: logging never fails its caller");

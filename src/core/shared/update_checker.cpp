@@ -132,14 +132,20 @@ void UpdateChecker::check(Completion completion) {
                  kStoringIsBestEffort);
 
     http_.get(latestReleaseURL(), kRequestTimeout,
-              [this, completion = std::move(completion)](Result<HttpResponse> answer) {
-                  // The client answers on the main queue.
+              [weak = weakFactory_.weakPtr(),
+               completion = std::move(completion)](Result<HttpResponse> answer) {
+                  // The client answers on the main queue; a checker gone by then (its host shut
+                  // down) is not reached.
+                  UpdateChecker* self = weak.get();
+                  if (self == nullptr) {
+                      return;
+                  }
                   if (!answer.ok()) {
-                      finish(answer.error(), completion);
+                      self->finish(answer.error(), completion);
                   } else if (answer.value().status != 200 || !answer.value().body) {
-                      finish(badServerResponse(), completion);
+                      self->finish(badServerResponse(), completion);
                   } else {
-                      finish(decodeReleaseManifest(*answer.value().body), completion);
+                      self->finish(decodeReleaseManifest(*answer.value().body), completion);
                   }
               });
 }

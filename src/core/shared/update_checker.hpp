@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/shared/app_release.hpp"
+#include "core/shared/weak_ptr.hpp"
 #include "ports/bundle.hpp"
 #include "ports/clock.hpp"
 #include "ports/defaults.hpp"
@@ -61,8 +62,8 @@ class UpdateChecker {
     void checkIfNeeded();
 
     // Always starts a check and returns at once. The completion, when given, is called exactly
-    // once on the main queue when the check ends. Overlapping checks all run; the later success
-    // wins the cache.
+    // once on the main queue when the check ends, unless the checker is destroyed first.
+    // Overlapping checks all run; the later success wins the cache.
     void check(Completion completion = {});
 
   private:
@@ -73,6 +74,8 @@ class UpdateChecker {
     MainQueue& mainQueue_;
     const Clock& clock_;
     std::string currentVersion_;
+    // The answer of a check holds this weakly: it is dropped when the checker is gone.
+    WeakPtrFactory<UpdateChecker> weakFactory_{this};
 };
 
 }  // namespace quenta

@@ -1,16 +1,16 @@
 #include "core/shared/utf8.hpp"
 
 namespace quenta {
+namespace {
 
-bool isValidUtf8(std::string_view bytes) {
-    std::size_t i = 0;
+// The length of the well-formed sequence that starts at `i`; 0 when the byte there starts none.
+std::size_t sequenceLength(std::string_view bytes, std::size_t i) {
     const std::size_t n = bytes.size();
-    while (i < n) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+        return 1;
+    }
+    {
         std::size_t length = 0;
         unsigned char low = 0x80;
         unsigned char high = 0xBF;
@@ -31,22 +31,54 @@ bool isValidUtf8(std::string_view bytes) {
                 high = 0x8F;
             }
         } else {
-            return false;
+            return 0;
         }
         if (i + length > n) {
-            return false;
+            return 0;
         }
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<unsigned char>(bytes[i + k]);
             const unsigned char min = k == 1 ? low : 0x80;
             const unsigned char max = k == 1 ? high : 0xBF;
             if (next < min || next > max) {
-                return false;
+                return 0;
             }
+        }
+        return length;
+    }
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = sequenceLength(bytes, i);
+        if (length == 0) {
+            return false;
         }
         i += length;
     }
     return true;
+}
+
+std::string escapingInvalidUtf8(std::string_view bytes) {
+    static constexpr char kHexDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t length = sequenceLength(bytes, i);
+        if (length == 0) {
+            const auto byte = static_cast<unsigned char>(bytes[i]);
+            text += "\\x";
+            text += kHexDigits[byte >> 4];
+            text += kHexDigits[byte & 0xF];
+            ++i;
+            continue;
+        }
+        text.append(bytes.substr(i, length));
+        i += length;
+    }
+    return text;
 }
 
 }  // namespace quenta

@@ -274,12 +274,12 @@ TEST_F(FinderSyncTest, TrashSendsOnePathItemPerSelectedItemInOrder) {
 }
 
 TEST_F(FinderSyncTest, CutWritesBothTypesAndCopyPathEndsThePendingCut) {
-    finder.cutItems();
+    EXPECT_TRUE(finder.cutItems());
     EXPECT_EQ(logMessages().back(), "cut failed: no selected paths");
     EXPECT_EQ(pasteboard.clearCount, 0);
 
     controller.selected = std::vector<std::string>{"/x/a", "/x/b"};
-    finder.cutItems();
+    EXPECT_TRUE(finder.perform("cutItems"));
     EXPECT_EQ(pasteboard.stringForType(FinderSync::cutPathsPasteboardType), "/x/a\n/x/b");
     EXPECT_EQ(pasteboard.stringForType(Pasteboard::kPlainTextType), "/x/a\n/x/b");
     EXPECT_EQ(logMessages().back(), "cut paths: [\"/x/a\", \"/x/b\"]");
@@ -287,15 +287,26 @@ TEST_F(FinderSyncTest, CutWritesBothTypesAndCopyPathEndsThePendingCut) {
     EXPECT_TRUE(findMenuItem(finder.menu(), "pasteCutItems")->isEnabled());
 
     controller.selected = std::vector<std::string>{"/x/a"};
-    finder.copyPath();
+    EXPECT_TRUE(finder.copyPath());
     EXPECT_EQ(pasteboard.stringForType(Pasteboard::kPlainTextType), "/x/a");
     EXPECT_EQ(pasteboard.stringForType(FinderSync::cutPathsPasteboardType), std::nullopt);
     EXPECT_EQ(logMessages().back(), "copied paths: [\"/x/a\"]");
     EXPECT_FALSE(findMenuItem(finder.menu(), "pasteCutItems")->isEnabled());
 
     controller.selected.reset();
-    finder.copyPath();
+    EXPECT_TRUE(finder.copyPath());
     EXPECT_EQ(logMessages().back(), "copy path failed: no target paths");
+}
+
+TEST_F(FinderSyncTest, APasteboardThatRefusesTheWriteFailsTheCutAndTheCopy) {
+    controller.selected = std::vector<std::string>{"/x/a"};
+    pasteboard.writeError = Error{ErrorKind::permissionDenied, "refused"};
+    const Status cut = finder.perform("cutItems");
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().description, "refused");
+    EXPECT_EQ(logMessages().back(), "cut failed: refused");
+    EXPECT_FALSE(finder.perform("copyPath"));
+    EXPECT_EQ(logMessages().back(), "copy path failed: refused");
 }
 
 TEST_F(FinderSyncTest, AFailedLaunchIsLoggedAndALateCompletionOfAGoneInstanceDoesNothing) {

@@ -23,9 +23,8 @@ class PasteTest : public CreatorTest {
     }
     // What the extension's cut leaves: the same text under the private and the plain-text type.
     void cut(const std::string& text) {
-        pasteboard.clearContents();
-        (void)pasteboard.setString(text, kCut);
-        (void)pasteboard.setString(text, kPlain);
+        ASSERT_TRUE(
+            pasteboard.replaceContents({{std::string(kCut), text}, {std::string(kPlain), text}}));
         pasteboard.clearCount = 0;
     }
     [[nodiscard]] bool exists(const std::string& path) const { return files.node(path) != nullptr; }
@@ -50,6 +49,21 @@ TEST_F(PasteTest, MovesEveryItemLogsClearsAndRevealsThemInOrder) {
     EXPECT_THAT(workspace.revealed,
                 ElementsAre(ElementsAre("/dst/b.txt", "/dst/a.txt", "/dst/folder")));
     EXPECT_THAT(alerts.shown, IsEmpty());
+}
+
+TEST_F(PasteTest, ACutMadeWhileThePasteRunsIsKept) {
+    files.addFile("/src/a");
+    files.addFile("/src/b");
+    for (const std::string first : {"/src/a", "/src/gone"}) {
+        SCOPED_TRACE(first);
+        cut(first);
+        pasteboard.afterRead = [&] { cut("/src/b"); };
+        creator.pasteCutItems("/dst");
+        pasteboard.afterRead = nullptr;
+        EXPECT_EQ(pasteboard.stringForType(kCut), "/src/b");
+        EXPECT_EQ(pasteboard.stringForType(kPlain), "/src/b");
+    }
+    EXPECT_TRUE(exists("/dst/a"));
 }
 
 TEST_F(PasteTest, WithoutACutEntryNothingHappensAndThePasteboardStays) {

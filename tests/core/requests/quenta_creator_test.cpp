@@ -162,12 +162,26 @@ TEST_F(CreationTest, AFailedPermissionChangeKeepsTheFileButDoesNotRevealIt) {
     EXPECT_THAT(workspace.revealed, IsEmpty());
 }
 
-TEST_F(CreationTest, ANameTakenBetweenTestAndWriteFailsRatherThanOverwrites) {
+TEST_F(CreationTest, ANameTakenBetweenTestAndWriteMakesTheNextFreeNameBeTried) {
+    // A dangling link passes the existence test (it follows links) but takes the name, as an
+    // item created by another process between the test and the write would.
     files.addDirectory("/d");
-    files.failWritesIn("/d", {ErrorKind::alreadyExists, "File exists"});
+    files.addSymlink("/d/新建HTML.html", "/nowhere");
+    files.addSymlink("/d/新建HTML 2.html", "/nowhere");
+    files.addSymlink("/d/新建文件夹", "/nowhere");
     creator.create(QuentaKind(FileKindId::html), "/d");
-    EXPECT_THAT(alerts.messages(), ElementsAre("创建文件失败：File exists\n\n目录：/d"));
-    EXPECT_EQ(files.node("/d/新建HTML.html"), nullptr);
+    creator.createFolder("/d");
+    EXPECT_THAT(alerts.shown, IsEmpty());
+    EXPECT_THAT(workspace.revealed,
+                ElementsAre(ElementsAre("/d/新建HTML 3.html"), ElementsAre("/d/新建文件夹 2")));
+    EXPECT_EQ(files.node("/d/新建HTML.html")->type, FakeFileSystem::Node::Type::symlink);
+
+    // A folder where every name is refused as taken ends in the alert, after a bounded number
+    // of names.
+    files.addDirectory("/full");
+    files.failWritesIn("/full", {ErrorKind::alreadyExists, "File exists"});
+    creator.create(QuentaKind(FileKindId::html), "/full");
+    EXPECT_THAT(alerts.messages(), ElementsAre("创建文件失败：File exists\n\n目录：/full"));
 }
 
 TEST(LogFolderTest, AMissingLogFolderDropsLinesSilently) {

@@ -54,16 +54,16 @@ TEST_F(ActivityLogTest, CreatesThenAppendsWholeLines) {
               "[2026-12-07 14:57:56 +0000] two\nlines\n");
 }
 
-TEST_F(ActivityLogTest, DropsLinesSilentlyWithoutItsFolderOrForInvalidText) {
+TEST_F(ActivityLogTest, DropsLinesSilentlyWithoutItsFolderAndEscapesBytesThatAreNotUtf8) {
     ActivityLog log(files, clock, "QuentaApp.log");
     log.write("lost");
     EXPECT_EQ(files.node(log.path()), nullptr);
     EXPECT_EQ(files.node("/home/ann/.local/state"), nullptr) << "the folder is never created";
 
     files.addDirectory("/home/ann/.local/state");
-    log.write("bad \xff byte");
-    log.write("kept");
-    EXPECT_EQ(files.node(log.path())->contents, "[2026-12-07 14:57:55 +0000] kept\n");
+    log.write("moved /a/\xff\xe6\x96 to /b/\xe6\x96\x87");
+    EXPECT_EQ(files.node(log.path())->contents,
+              "[2026-12-07 14:57:55 +0000] moved /a/\\xff\\xe6\\x96 to /b/\xe6\x96\x87\n");
 }
 
 TEST_F(ActivityLogTest, CopiesMessagesVerbatimToTheSystemLogWithItsPrefix) {

@@ -192,6 +192,17 @@ TEST_F(UpdateCheckerTest, FirstRunChecksAtOnceAndKnowsNoUpdate) {
               (MemoryDefaults::Write{"UpdateNextCheckDate", DefaultsValue(kStart + 1h)}));
 }
 
+TEST_F(UpdateCheckerTest, AnAnswerThatArrivesAfterTheCheckerIsGoneReachesNothing) {
+    auto shortLived = std::make_unique<Checker>(defaults, http, queue, clock, bundle);
+    http.answerOk(R"({"version": "1.3.0"})");
+    shortLived->check(recorder());
+    shortLived.reset();
+    defaults.writes.clear();
+    queue.advance(1s);
+    EXPECT_TRUE(results.empty());
+    EXPECT_TRUE(defaults.writes.empty());
+}
+
 TEST_F(UpdateCheckerTest, SuccessWithTheRunningVersionCachesItAndWaitsADay) {
     http.answerOk(R"({"version": "1.2.0"})");
     checker.check(recorder());

@@ -8,21 +8,120 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 
 namespace quenta::linux_platform {
+namespace {
+
+// GIO's failure as the port's Error, keeping GIO's message; the GError is freed.
+Error takeError(GError* error, std::string_view fallback) {
+    if (error == nullptr) {
+        return Error{ErrorKind::other, std::string(fallback)};
+    }
+    ErrorKind kind = ErrorKind::other;
+    if (error->domain == G_IO_ERROR) {
+        switch (error->code) {
+            case G_IO_ERROR_NOT_FOUND:
+                kind = ErrorKind::notFound;
+                break;
+            case G_IO_ERROR_PERMISSION_DENIED:
+                kind = ErrorKind::permissionDenied;
+                break;
+            case G_IO_ERROR_NOT_SUPPORTED:
+                kind = ErrorKind::unsupported;
+                break;
+            case G_IO_ERROR_INVALID_ARGUMENT:
+                kind = ErrorKind::invalidArgument;
+                break;
+            default:
+                break;
+        }
+    }
+    Error converted{kind, error->message != nullptr ? error->message : std::string(fallback)};
+    g_error_free(error);
+    return converted;
+}
+
+}  // namespace
+
+// The reveals under way; shared with their callbacks, which may come after the workspace is gone.
+struct GioWorkspace::Reveals {
+    int pending = 0;
+};
+
+namespace {
+
+struct RevealCall {
+    std::shared_ptr<GioWorkspace::Reveals> reveals;
+    std::string folder;
+};
+
+void folderOpened(GObject*, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
+    GError* error = nullptr;
+    // The reveal is best effort: a folder that cannot be opened either is left at that.
+    static_cast<void>(g_app_info_launch_default_for_uri_finish(result, &error));
+    g_clear_error(&error);
+    --call->reveals->pending;
+}
+
+// Opens the folder with the desktop's handler, without waiting.
+void openFolderInstead(std::unique_ptr<RevealCall> call) {
+    GFile* file = g_file_new_for_path(call->folder.c_str());
+    char* uri = g_file_get_uri(file);
+    g_object_unref(file);
+    g_app_info_launch_default_for_uri_async(uri, nullptr, nullptr, folderOpened, call.release());
+    g_free(uri);
+}
+
+void itemsShown(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    if (reply != nullptr) {
+        g_variant_unref(reply);
+        --call->reveals->pending;
+        return;
+    }
+    // No file manager on the bus, a refusal, or no answer in time.
+    g_clear_error(&error);
+    openFolderInstead(std::move(call));
+}
+
+std::string parentFolder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+GioWorkspace::GioWorkspace(std::chrono::milliseconds revealTimeout,
+                           std::chrono::milliseconds launchTimeout)
+    : revealTimeout_(revealTimeout),
+      launchTimeout_(launchTimeout),
+      reveals_(std::make_shared<Reveals>()) {}
+
+GioWorkspace::~GioWorkspace() = default;
+
+int GioWorkspace::pendingReveals() const {
+    return reveals_->pending;
+}
 
 void GioWorkspace::revealItems(const std::vector<std::string>& paths) {
     if (paths.empty()) {
         return;
     }
+    auto call = std::make_unique<RevealCall>(RevealCall{reveals_, parentFolder(paths.front())});
+    ++reveals_->pending;
     GError* error = nullptr;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
     if (bus == nullptr) {
         g_clear_error(&error);
+        openFolderInstead(std::move(call));
         return;
     }
     GVariantBuilder uris;
@@ -34,15 +133,22 @@ void GioWorkspace::revealItems(const std::vector<std::string>& paths) {
         g_free(uri);
         g_object_unref(file);
     }
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-        "org.freedesktop.FileManager1", "ShowItems", g_variant_new("(ass)", &uris, ""), nullptr,
-        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-    if (reply != nullptr) {
-        g_variant_unref(reply);
-    }
-    g_clear_error(&error);
+    // Sent at once, in call order on the one connection; the answer is awaited by nobody.
+    g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                           "org.freedesktop.FileManager1", "ShowItems",
+                           g_variant_new("(ass)", &uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                           static_cast<int>(revealTimeout_.count()), nullptr, itemsShown,
+                           call.release());
     g_object_unref(bus);
+}
+
+void GioWorkspace::finishReveals(std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (reveals_->pending > 0 && std::chrono::steady_clock::now() < deadline) {
+        if (g_main_context_iteration(nullptr, FALSE) == FALSE) {
+            g_usleep(1000);
+        }
+    }
 }
 
 }  // namespace quenta::linux_platform
@@ -156,8 +262,8 @@ std::vector<std::vector<std::string>> terminalInvocations(const std::string& fol
 }
 
 // Starts the program detached in `folder`: GLib reaps it through an intermediate child, so
-// nothing waits for it and no zombie is left. False when it could not be started.
-bool spawnDetached(const std::string& folder, const std::vector<std::string>& arguments) {
+// nothing waits for it and no zombie is left.
+Status spawnDetached(const std::string& folder, const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
     argv.reserve(arguments.size() + 1);
     for (const auto& argument : arguments) {
@@ -169,99 +275,137 @@ bool spawnDetached(const std::string& folder, const std::vector<std::string>& ar
         folder.c_str(), argv.data(), nullptr,
         static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
         nullptr, nullptr, &error);
-    g_clear_error(&error);
-    return started != FALSE;
+    if (started == FALSE) {
+        return takeError(error, "the program could not be started");
+    }
+    return {};
 }
 
-bool openInTerminal(const std::string& script) {
+Status openInTerminal(const std::string& script) {
     const auto slash = script.rfind('/');
     const std::string folder =
         slash == std::string::npos || slash == 0 ? "/" : script.substr(0, slash);
     const auto command = scriptCommand(script);
+    Status last = Error{ErrorKind::notFound, "no terminal emulator is installed"};
     for (auto invocation : terminalInvocations(folder, command)) {
         const auto program = findProgram(invocation.front());
         if (!program) {
             continue;
         }
         invocation.front() = *program;
-        if (spawnDetached(folder, invocation)) {
-            return true;
+        last = spawnDetached(folder, invocation);
+        if (last) {
+            return last;
         }
     }
-    return false;
+    return last;
 }
 
+// One awaited launch; shared with its callback, which may come after the wait has given up.
 struct LaunchWait {
     bool done = false;
-    bool launched = false;
+    Status launched;
 };
 
 void launchFinished(GObject*, GAsyncResult* result, gpointer data) {
-    auto* wait = static_cast<LaunchWait*>(data);
+    std::unique_ptr<std::shared_ptr<LaunchWait>> wait(
+        static_cast<std::shared_ptr<LaunchWait>*>(data));
     GError* error = nullptr;
-    wait->launched = g_app_info_launch_default_for_uri_finish(result, &error) != FALSE;
-    g_clear_error(&error);
-    wait->done = true;
+    if (g_app_info_launch_default_for_uri_finish(result, &error) == FALSE) {
+        (*wait)->launched = takeError(error, "the default application could not be started");
+    }
+    (*wait)->done = true;
 }
 
-// The desktop's default handler for the URI. The asynchronous launch is awaited: the synchronous
-// one can lose the request of a D-Bus-activated handler when this process ends soon.
-bool openUriWithDefaultHandler(const char* uri) {
+gboolean deadlinePassed(gpointer data) {
+    *static_cast<bool*>(data) = true;
+    return G_SOURCE_REMOVE;
+}
+
+// The desktop's default handler for the URI. The asynchronous launch is awaited, at most
+// `bound`: the synchronous one can lose the request of a D-Bus-activated handler when this
+// process ends soon. A handler that has not answered by then is reported as not started.
+Status openUriWithDefaultHandler(const char* uri, std::chrono::milliseconds bound) {
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
-    LaunchWait wait;
-    g_app_info_launch_default_for_uri_async(uri, nullptr, nullptr, launchFinished, &wait);
-    while (!wait.done) {
-        g_main_context_iteration(context, TRUE);
+    auto wait = std::make_shared<LaunchWait>();
+    GCancellable* cancellable = g_cancellable_new();
+    // Iterates the private context until the launch has answered or `limit` has passed.
+    const auto awaitLaunch = [&](std::chrono::milliseconds limit) {
+        bool late = false;
+        GSource* deadline = g_timeout_source_new(static_cast<guint>(limit.count()));
+        g_source_set_callback(deadline, deadlinePassed, &late, nullptr);
+        g_source_attach(deadline, context);
+        while (!wait->done && !late) {
+            g_main_context_iteration(context, TRUE);
+        }
+        g_source_destroy(deadline);
+        g_source_unref(deadline);
+    };
+    g_app_info_launch_default_for_uri_async(uri, nullptr, cancellable, launchFinished,
+                                            new std::shared_ptr<LaunchWait>(wait));
+    awaitLaunch(bound);
+    const bool answered = wait->done;
+    if (!answered) {
+        // Cancelling ends the pending D-Bus call at once; the short second wait lets its callback
+        // release what the launch holds.
+        g_cancellable_cancel(cancellable);
+        awaitLaunch(std::chrono::seconds(1));
     }
+    g_object_unref(cancellable);
     g_main_context_pop_thread_default(context);
+    // A launch that ignored the cancellation keeps the context alive; its callback never runs
+    // once nobody iterates the context, and what it holds is released with the process.
     g_main_context_unref(context);
-    return wait.launched;
+    if (!answered) {
+        return Error{ErrorKind::other, "the default application did not answer within " +
+                                           std::to_string(bound.count()) + " ms"};
+    }
+    return wait->launched;
 }
 
-bool openWithDefaultHandler(const std::string& path) {
+Status openWithDefaultHandler(const std::string& path, std::chrono::milliseconds bound) {
     GFile* file = g_file_new_for_path(path.c_str());
     char* uri = g_file_get_uri(file);
     g_object_unref(file);
-    const bool launched = openUriWithDefaultHandler(uri);
+    Status launched = openUriWithDefaultHandler(uri, bound);
     g_free(uri);
     return launched;
 }
 
-bool launchDesktopEntry(const std::string& id) {
+Status launchDesktopEntry(const std::string& id) {
     GDesktopAppInfo* application = g_desktop_app_info_new(id.c_str());
     if (application == nullptr) {
-        return false;
+        return Error{ErrorKind::notFound, "no installed application has the desktop entry " + id};
     }
     GError* error = nullptr;
     const gboolean launched = g_app_info_launch(G_APP_INFO(application), nullptr, nullptr, &error);
-    g_clear_error(&error);
     g_object_unref(application);
-    return launched != FALSE;
+    if (launched == FALSE) {
+        return takeError(error, "the application could not be started");
+    }
+    return {};
 }
 
 }  // namespace
 
-bool GioWorkspace::openFile(const std::string& path) {
+Status GioWorkspace::openFile(const std::string& path) {
     if (endsWith(path, ".command")) {
         return openInTerminal(path);
     }
-    return openWithDefaultHandler(path);
+    return openWithDefaultHandler(path, launchTimeout_);
 }
 
-bool GioWorkspace::openURL(const std::string& address) {
-    if (address.empty()) {
-        return false;
-    }
+Status GioWorkspace::openURL(const std::string& address) {
     if (endsWith(address, ".desktop") && address.find_first_of("/:") == std::string::npos) {
         return launchDesktopEntry(address);
     }
     char* scheme = g_uri_parse_scheme(address.c_str());
     if (scheme == nullptr) {
-        return false;
+        return Error{ErrorKind::invalidArgument, "not a URL: " + address};
     }
     g_free(scheme);
-    return openUriWithDefaultHandler(address.c_str());
+    return openUriWithDefaultHandler(address.c_str(), launchTimeout_);
 }
 
 }  // namespace quenta::linux_platform

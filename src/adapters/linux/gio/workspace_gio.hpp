@@ -2,20 +2,47 @@
 
 #include "ports/workspace.hpp"
 
+#include <chrono>
+#include <memory>
+
 namespace quenta::linux_platform {
 
 // The desktop workspace through GIO. Items are revealed by the file manager's D-Bus interface
-// org.freedesktop.FileManager1.ShowItems on the session bus; where no session bus or no file
-// manager answers, nothing is shown. A ".command" script opens in a new terminal window of the
-// user's terminal emulator, run by the interpreter of its first line; any other file goes to the
-// desktop's default handler for it.
+// org.freedesktop.FileManager1.ShowItems on the session bus, called without waiting: the answer
+// comes on the thread-default main context of the calling thread, and where no session bus is
+// reachable, or the file manager refuses or does not answer within `revealTimeout`, the folder
+// of the first item is opened with the desktop's handler instead. A ".command" script opens in a
+// new terminal window of the user's terminal emulator, run by the interpreter of its first line;
+// any other file goes to the desktop's default handler for it, whose start is awaited at most
+// `launchTimeout`. Failures carry GIO's own message. Main thread only.
 class GioWorkspace : public Workspace {
   public:
+    explicit GioWorkspace(std::chrono::milliseconds revealTimeout = std::chrono::seconds(5),
+                          std::chrono::milliseconds launchTimeout = std::chrono::seconds(10));
+    ~GioWorkspace() override;
+    GioWorkspace(const GioWorkspace&) = delete;
+    GioWorkspace& operator=(const GioWorkspace&) = delete;
+
     void revealItems(const std::vector<std::string>& paths) override;
-    bool openFile(const std::string& path) override;
+    Status openFile(const std::string& path) override;
     // A URL goes to the default handler of its scheme; "name.desktop" (no scheme, no folder)
     // starts the installed application of that desktop-entry ID.
-    bool openURL(const std::string& address) override;
+    Status openURL(const std::string& address) override;
+
+    // Iterates the thread-default main context until every reveal asked for so far has been
+    // delivered (answered, or fallen back to opening the folder), at most `bound`: for a process
+    // that ends once its requests are handled, which has no main loop of its own.
+    void finishReveals(std::chrono::milliseconds bound);
+
+    // The number of reveals not yet delivered.
+    [[nodiscard]] int pendingReveals() const;
+
+    struct Reveals;
+
+  private:
+    std::chrono::milliseconds revealTimeout_;
+    std::chrono::milliseconds launchTimeout_;
+    std::shared_ptr<Reveals> reveals_;
 };
 
 }  // namespace quenta::linux_platform

@@ -19,8 +19,10 @@ class Gtk3ClipboardPasteboard : public Pasteboard {
     // `store` outlives this object.
     explicit Gtk3ClipboardPasteboard(Pasteboard& store) : store_(store) {}
 
-    void clearContents() override;
-    bool setString(std::string_view text, std::string_view type) override;
+    Status clearContents() override;
+    Status setString(std::string_view text, std::string_view type) override;
+    Status replaceContents(const Entries& entries) override;
+    Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
 
   private:

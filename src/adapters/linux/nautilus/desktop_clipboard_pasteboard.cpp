@@ -3,20 +3,40 @@
 #include <gdk/gdk.h>
 
 namespace quenta::linux_platform {
+namespace {
 
-void DesktopClipboardPasteboard::clearContents() {
-    store_.clearContents();
+void offerToDesktopClipboard(std::string_view text) {
+    if (GdkDisplay* display = gdk_display_get_default()) {
+        const std::string terminated(text);
+        gdk_clipboard_set_text(gdk_display_get_clipboard(display), terminated.c_str());
+    }
 }
 
-bool DesktopClipboardPasteboard::setString(std::string_view text, std::string_view type) {
-    const bool stored = store_.setString(text, type);
+}  // namespace
+
+Status DesktopClipboardPasteboard::clearContents() {
+    return store_.clearContents();
+}
+
+Status DesktopClipboardPasteboard::setString(std::string_view text, std::string_view type) {
+    Status stored = store_.setString(text, type);
     if (type == kPlainTextType) {
-        if (GdkDisplay* display = gdk_display_get_default()) {
-            const std::string terminated(text);
-            gdk_clipboard_set_text(gdk_display_get_clipboard(display), terminated.c_str());
-        }
+        offerToDesktopClipboard(text);
     }
     return stored;
+}
+
+Status DesktopClipboardPasteboard::replaceContents(const Entries& entries) {
+    Status stored = store_.replaceContents(entries);
+    if (const auto plain = entries.find(kPlainTextType); plain != entries.end()) {
+        offerToDesktopClipboard(plain->second);
+    }
+    return stored;
+}
+
+Result<bool> DesktopClipboardPasteboard::clearContentsIfString(std::string_view type,
+                                                               std::string_view text) {
+    return store_.clearContentsIfString(type, text);
 }
 
 std::optional<std::string> DesktopClipboardPasteboard::stringForType(std::string_view type) const {

@@ -19,8 +19,10 @@ class DesktopClipboardPasteboard : public Pasteboard {
     // `store` outlives this object.
     explicit DesktopClipboardPasteboard(Pasteboard& store) : store_(store) {}
 
-    void clearContents() override;
-    bool setString(std::string_view text, std::string_view type) override;
+    Status clearContents() override;
+    Status setString(std::string_view text, std::string_view type) override;
+    Status replaceContents(const Entries& entries) override;
+    Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
 
   private:

@@ -16,19 +16,19 @@ void ConsoleWorkspace::revealItems(const std::vector<std::string>& paths) {
 
 namespace quenta::linux_platform {
 
-bool ConsoleWorkspace::openFile(const std::string& path) {
+Status ConsoleWorkspace::openFile(const std::string& path) {
     // Without a display a terminal script is left for the person running us: its path is printed
     // and they run it themselves. Nothing else can be opened.
     constexpr std::string_view kScriptExtension = ".command";
     if (path.size() < kScriptExtension.size() ||
         path.compare(path.size() - kScriptExtension.size(), kScriptExtension.size(),
                      kScriptExtension) != 0) {
-        return false;
+        return Error{ErrorKind::unsupported, "without a display nothing opens " + path};
     }
     std::fwrite(path.data(), 1, path.size(), stream_);
     std::fputc('\n', stream_);
     std::fflush(stream_);
-    return true;
+    return {};
 }
 
 }  // namespace quenta::linux_platform

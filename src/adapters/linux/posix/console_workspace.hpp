@@ -14,7 +14,7 @@ class ConsoleWorkspace : public Workspace {
     explicit ConsoleWorkspace(std::FILE* stream) : stream_(stream) {}
 
     void revealItems(const std::vector<std::string>& paths) override;
-    bool openFile(const std::string& path) override;
+    Status openFile(const std::string& path) override;
 
   private:
     std::FILE* stream_;

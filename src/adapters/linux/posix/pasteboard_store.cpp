@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/pasteboard_store.hpp"
 
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
 
 #include <fcntl.h>
@@ -24,24 +25,34 @@ constexpr const char* kSideName = "entries.new";
 constexpr const char* kLockName = "lock";
 constexpr std::string_view kMagic = "quenta-pasteboard 1\n";
 
-using Entries = std::map<std::string, std::string, std::less<>>;
+using Entries = Pasteboard::Entries;
+
+// Why the store's folder cannot be used though it exists: it is a link, not a folder, or someone
+// else's.
+Error refusedFolder(const std::string& folder) {
+    return Error{ErrorKind::permissionDenied,
+                 "the pasteboard store " + folder + " is not a folder of this user's own"};
+}
 
 // The store's folder, opened without following a link and only when it is a folder of the user's
 // own; a folder anyone else may enter is closed to the user alone first.
-UniqueFd openFolder(const std::string& folder, bool create) {
+Result<UniqueFd> openFolder(const std::string& folder, bool create) {
     if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return UniqueFd(-1);
+        return errorFromErrno(errno, folder);
     }
     UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.valid()) {
-        return fd;
+        if (errno == ELOOP || errno == ENOTDIR) {
+            return refusedFolder(folder);
+        }
+        return errorFromErrno(errno, folder);
     }
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
-        return UniqueFd(-1);
+        return refusedFolder(folder);
     }
     if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0700) != 0) {
-        return UniqueFd(-1);
+        return errorFromErrno(errno, folder);
     }
     return fd;
 }
@@ -124,19 +135,28 @@ Entries readEntries(int folderFd) {
 
 // Replaces the store file whole: the side file is written and flushed, then renamed over it, and
 // the rename is flushed with the folder.
-bool writeEntries(int folderFd, const Entries& entries) {
+// An empty store is no file at all.
+Status writeEntries(int folderFd, const Entries& entries) {
+    if (entries.empty()) {
+        if (::unlinkat(folderFd, kEntriesName, 0) != 0 && errno != ENOENT) {
+            return errorFromErrno(errno, kEntriesName);
+        }
+        static_cast<void>(::fsync(folderFd));  // the removal stands whether or not it is flushed
+        return {};
+    }
     UniqueFd fd(
         ::openat(folderFd, kSideName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid()) {
-        return false;
+        return errorFromErrno(errno, kSideName);
     }
     if (!writeAll(fd.get(), serialize(entries)) || ::fsync(fd.get()) != 0 ||
         ::renameat(folderFd, kSideName, folderFd, kEntriesName) != 0) {
+        const int failure = errno;
         ::unlinkat(folderFd, kSideName, 0);
-        return false;
+        return errorFromErrno(failure, kSideName);
     }
-    (void)::fsync(folderFd);
-    return true;
+    static_cast<void>(::fsync(folderFd));  // the rename stands whether or not it is flushed
+    return {};
 }
 
 // Holds the store's writer lock for as long as it lives.
@@ -145,21 +165,25 @@ class WriterLock {
     explicit WriterLock(int folderFd)
         : fd_(::openat(folderFd, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
         if (!fd_.valid()) {
+            status_ = errorFromErrno(errno, kLockName);
             return;
         }
         int result = 0;
         do {
             result = ::flock(fd_.get(), LOCK_EX);
         } while (result != 0 && errno == EINTR);
-        locked_ = result == 0;
+        if (result != 0) {
+            status_ = errorFromErrno(errno, kLockName);
+        }
     }
     // The lock is released when the descriptor closes.
 
-    [[nodiscard]] bool locked() const { return locked_; }
+    // Why the lock could not be taken; success once it is held.
+    [[nodiscard]] const Status& status() const { return status_; }
 
   private:
     UniqueFd fd_;
-    bool locked_ = false;
+    Status status_;
 };
 
 // Creates the cache home when the store falls back to it, as a user's cache folder may be missing.
@@ -199,40 +223,63 @@ PasteboardStore::PasteboardStore() : folder_(defaultFolder()) {
 
 PasteboardStore::PasteboardStore(std::string folder) : folder_(std::move(folder)) {}
 
-void PasteboardStore::clearContents() {
-    const UniqueFd folderFd = openFolder(folder_, true);
-    if (!folderFd.valid()) {
-        return;
-    }
-    const WriterLock lock(folderFd.get());
-    if (!lock.locked()) {
-        return;
-    }
-    if (::unlinkat(folderFd.get(), kEntriesName, 0) == 0) {
-        (void)::fsync(folderFd.get());
-    }
+Status PasteboardStore::clearContents() {
+    return replaceContents({});
 }
 
-bool PasteboardStore::setString(std::string_view text, std::string_view type) {
-    const UniqueFd folderFd = openFolder(folder_, true);
-    if (!folderFd.valid()) {
-        return false;
+Status PasteboardStore::setString(std::string_view text, std::string_view type) {
+    return update([&](Entries& entries) {
+        entries.insert_or_assign(std::string(type), std::string(text));
+        return true;
+    });
+}
+
+Status PasteboardStore::replaceContents(const Entries& entries) {
+    return update([&](Entries& stored) {
+        stored = entries;
+        return true;
+    });
+}
+
+Result<bool> PasteboardStore::clearContentsIfString(std::string_view type, std::string_view text) {
+    bool cleared = false;
+    const Status status = update([&](Entries& entries) {
+        const auto found = entries.find(type);
+        if (found == entries.end() || found->second != text) {
+            return false;
+        }
+        entries.clear();
+        cleared = true;
+        return true;
+    });
+    if (!status) {
+        return status.error();
     }
-    const WriterLock lock(folderFd.get());
-    if (!lock.locked()) {
-        return false;
+    return cleared;
+}
+
+Status PasteboardStore::update(const std::function<bool(Entries&)>& change) {
+    auto folderFd = openFolder(folder_, true);
+    if (!folderFd) {
+        return folderFd.error();
     }
-    Entries entries = readEntries(folderFd.get());
-    entries.insert_or_assign(std::string(type), std::string(text));
-    return writeEntries(folderFd.get(), entries);
+    const WriterLock lock(folderFd.value().get());
+    if (!lock.status()) {
+        return lock.status();
+    }
+    Entries entries = readEntries(folderFd.value().get());
+    if (!change(entries)) {
+        return {};
+    }
+    return writeEntries(folderFd.value().get(), entries);
 }
 
 std::optional<std::string> PasteboardStore::stringForType(std::string_view type) const {
-    const UniqueFd folderFd = openFolder(folder_, false);
-    if (!folderFd.valid()) {
+    const auto folderFd = openFolder(folder_, false);
+    if (!folderFd) {
         return std::nullopt;
     }
-    const Entries entries = readEntries(folderFd.get());
+    const Entries entries = readEntries(folderFd.value().get());
     if (const auto found = entries.find(type); found != entries.end()) {
         return found->second;
     }

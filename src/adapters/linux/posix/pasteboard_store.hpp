@@ -2,6 +2,7 @@
 
 #include "ports/pasteboard.hpp"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,12 +15,12 @@ namespace quenta::linux_platform {
 // The store is a folder (by default $XDG_RUNTIME_DIR/quenta-pasteboard, or
 // $XDG_CACHE_HOME/quenta-pasteboard, default ~/.cache/quenta-pasteboard, when XDG_RUNTIME_DIR is
 // unset) created with mode 0700. A folder that is a symbolic link, is not a folder, or is not owned
-// by the user is refused: writes fail and reads find nothing.
+// by the user is refused: writes fail with an error that says so, and reads find nothing.
 //
 // All entries live in one file that every write replaces whole (side file, fsync, rename), so a
 // reader in another process sees the old or the new contents, never a mix. Writers take an
 // exclusive lock (flock) around their read-modify-write, so two writers never lose each other's
-// entries. Readers take no lock.
+// entries, and a conditional clear compares and removes in that same step. Readers take no lock.
 //
 // Only the store is written: the desktop clipboard is not offered the plain-text entry.
 //
@@ -31,8 +32,10 @@ class PasteboardStore : public Pasteboard {
     // The store in the given folder (created when missing, its parent never).
     explicit PasteboardStore(std::string folder);
 
-    void clearContents() override;
-    bool setString(std::string_view text, std::string_view type) override;
+    Status clearContents() override;
+    Status setString(std::string_view text, std::string_view type) override;
+    Status replaceContents(const Entries& entries) override;
+    Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
 
     [[nodiscard]] const std::string& folder() const { return folder_; }
@@ -41,6 +44,10 @@ class PasteboardStore : public Pasteboard {
     [[nodiscard]] static std::string defaultFolder();
 
   private:
+    // Reads the entries, lets `change` edit them and writes them back when it answers true, all
+    // under the writer lock.
+    Status update(const std::function<bool(Entries&)>& change);
+
     std::string folder_;
 };
 

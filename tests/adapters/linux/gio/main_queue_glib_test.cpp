@@ -67,6 +67,20 @@ TEST_F(MainQueueGlibTest, TasksQueuedFromOtherThreadsRunOnTheLoopsThread) {
     EXPECT_TRUE(allOnMain);
 }
 
+TEST_F(MainQueueGlibTest, TasksLeftWhenTheQueueGoesAreDroppedThoughTheLoopRunsOn) {
+    int ran = 0;
+    {
+        MainQueueGlib queue(context);
+        queue.async([&ran] { ++ran; });
+        queue.asyncAfter(1ms, [&ran] { ++ran; });
+    }
+    const auto deadline = std::chrono::steady_clock::now() + 50ms;
+    while (std::chrono::steady_clock::now() < deadline) {
+        g_main_context_iteration(context, FALSE);
+    }
+    EXPECT_EQ(ran, 0);
+}
+
 TEST_F(MainQueueGlibTest, TasksLeftWhenTheContextGoesAreDroppedNotRun) {
     auto* scratch = g_main_context_new();
     int ran = 0;

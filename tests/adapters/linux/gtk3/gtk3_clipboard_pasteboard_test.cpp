@@ -71,16 +71,17 @@ TEST(Gtk3ClipboardPasteboardTest, PlainTextReachesTheDisplaysClipboardAndEveryEn
     ASSERT_NE(reader, nullptr);
 
     Gtk3ClipboardPasteboard pasteboard(store);
-    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.clearContents());
     EXPECT_TRUE(pasteboard.setString("/tmp/one\n/tmp/two", "com.local.QuentaApp.cutPaths"));
     EXPECT_NE(readClipboard(reader), "/tmp/one\n/tmp/two");  // private types stay private
     EXPECT_TRUE(pasteboard.setString("/tmp/one\n/tmp/two", Pasteboard::kPlainTextType));
     EXPECT_EQ(readClipboard(reader), "/tmp/one\n/tmp/two");
     EXPECT_EQ(pasteboard.stringForType("com.local.QuentaApp.cutPaths"), "/tmp/one\n/tmp/two");
 
-    pasteboard.clearContents();
+    ASSERT_TRUE(pasteboard.clearContents());
     EXPECT_EQ(pasteboard.stringForType("com.local.QuentaApp.cutPaths"), std::nullopt);
-    EXPECT_TRUE(pasteboard.setString("/tmp/三", Pasteboard::kPlainTextType));
+    EXPECT_TRUE(pasteboard.replaceContents({{"com.local.QuentaApp.cutPaths", "/tmp/三"},
+                                            {std::string(Pasteboard::kPlainTextType), "/tmp/三"}}));
     EXPECT_EQ(readClipboard(reader), "/tmp/三");
     gdk_display_close(reader);
 }

@@ -65,9 +65,9 @@ TEST_F(PasteboardStoreTest, EntriesOutliveTheWriterAndAreReplacedAndClearedWhole
     const std::string text = "/a b/c\n/d\r\n/e'$\\\n/中文";
     const pid_t writer = startChild([&] {
         PasteboardStore store;
-        store.clearContents();
-        return store.setString(text, kCut) && store.setString(text, kPlain) &&
-               store.setString("", "empty") && store.setString("first", "replaced") &&
+        return store.clearContents() && store.setString(text, kCut) &&
+               store.setString(text, kPlain) && store.setString("", "empty") &&
+               store.setString("first", "replaced") &&
                store.setString(std::string("nul\0byte", 8), "replaced");
     });
     ASSERT_TRUE(childSucceeded(writer));
@@ -81,7 +81,7 @@ TEST_F(PasteboardStoreTest, EntriesOutliveTheWriterAndAreReplacedAndClearedWhole
     EXPECT_EQ(modeOf(runtime / "quenta-pasteboard"), 0700);
     EXPECT_EQ(modeOf(runtime / "quenta-pasteboard/entries"), 0600);
 
-    PasteboardStore(store.folder()).clearContents();
+    ASSERT_TRUE(PasteboardStore(store.folder()).clearContents());
     EXPECT_EQ(store.stringForType(kCut), std::nullopt);
     EXPECT_EQ(store.stringForType(kPlain), std::nullopt);
 }
@@ -91,7 +91,11 @@ TEST_F(PasteboardStoreTest, ALinkedForeignOrDamagedStoreIsRefused) {
     TempDir elsewhere;
     ASSERT_EQ(::symlink(elsewhere.path().c_str(), (runtime / "quenta-pasteboard").c_str()), 0);
     PasteboardStore linked;
-    EXPECT_FALSE(linked.setString("/a", kCut));
+    const Status refused = linked.replaceContents({{std::string(kCut), "/a"}});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(),
+              (Error{ErrorKind::permissionDenied, "the pasteboard store " + linked.folder() +
+                                                      " is not a folder of this user's own"}));
     EXPECT_EQ(linked.stringForType(kCut), std::nullopt);
     EXPECT_EQ(runCommand("ls -A " + shellQuote(elsewhere.path())).out, "");
 
@@ -170,8 +174,8 @@ TEST_F(PasteboardStoreTest, ClearThenSetBesideAConcurrentReaderCorruptsNothing) 
     const pid_t cutter = startChild([&] {
         PasteboardStore store;
         for (int round = 0; round < kRounds; ++round) {
-            store.clearContents();
-            if (!store.setString(paths(round), kCut) || !store.setString(paths(round), kPlain)) {
+            if (!store.clearContents() || !store.setString(paths(round), kCut) ||
+                !store.setString(paths(round), kPlain)) {
                 return false;
             }
         }
