@@ -50,7 +50,8 @@ constexpr std::string_view kUsage =
     "  toolbar             print the toolbar button: name, tool tip and icon\n"
     "  invoke SELECTOR     run the menu item with that selector, as if the user picked it;\n"
     "                      a disabled or absent item is refused. Waits (at most 10 s) until a\n"
-    "                      request sent to quentaapp has been taken.\n"
+    "                      request sent to quentaapp has been taken. A request longer than\n"
+    "                      64 KiB reaches quentaapp on its standard input (quentaapp --stdin).\n"
     "\n"
     "Loading the extension starts an update check when one is due; the host waits for it to\n"
     "end (at most 20 s) before it exits.\n"
@@ -58,8 +59,8 @@ constexpr std::string_view kUsage =
     "The extension's log is $XDG_STATE_HOME/QuentaFinderExtension.log (default\n"
     "~/.local/state/QuentaFinderExtension.log), copied to the system log.\n"
     "\n"
-    "Exit status: 0 on success, 1 when the picked item is refused or a request was not taken,\n"
-    "2 for a usage error.\n";
+    "Exit status: 0 on success, 1 when the picked item is refused or a request could not be\n"
+    "sent to quentaapp or was not taken within 10 s, 2 for a usage error.\n";
 
 // The file manager's answers, as given on the command line.
 class ArgumentsController : public quenta::FileManagerController {
@@ -97,13 +98,46 @@ class CountingHttpClient : public quenta::HttpClient {
     int pending_ = 0;  // main thread only: completions arrive on the main queue
 };
 
-// Runs the main loop until every update check has been answered, at most `bound`.
-void waitForUpdateChecks(const CountingHttpClient& http, std::chrono::milliseconds bound) {
+// Counts the requests handed to quentaapp that have not been answered yet, and those that could
+// not be sent, so the host knows when it may exit and with which status.
+class CountingLauncher : public quenta::ApplicationLauncher {
+  public:
+    explicit CountingLauncher(quenta::ApplicationLauncher& inner) : inner_(inner) {}
+
+    void openWithMainApplication(const std::string& url, Completion completion) override {
+        ++pending_;
+        inner_.openWithMainApplication(
+            url, [this, done = std::move(completion)](const quenta::Status& sent) {
+                --pending_;
+                if (!sent) {
+                    lastFailure_ = sent.error().description;
+                    ++failed_;
+                }
+                done(sent);
+            });
+    }
+    void openInBrowser(const std::string& url) override { inner_.openInBrowser(url); }
+
+    [[nodiscard]] int pending() const { return pending_; }
+    [[nodiscard]] int failed() const { return failed_; }
+    [[nodiscard]] const std::string& lastFailure() const { return lastFailure_; }
+
+  private:
+    quenta::ApplicationLauncher& inner_;
+    // Main thread only: completions arrive on the main queue.
+    int pending_ = 0;
+    int failed_ = 0;
+    std::string lastFailure_;
+};
+
+// Runs the main loop until `done` says so, at most `bound`.
+template <class Done>
+void runMainLoopUntil(Done done, std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (http.pending() > 0 && std::chrono::steady_clock::now() < deadline) {
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
         g_main_context_iteration(nullptr, FALSE);
-        if (http.pending() > 0) {
-            g_usleep(2000);
+        if (!done()) {
+            g_usleep(1000);
         }
     }
 }
@@ -117,7 +151,7 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int run(quenta::FinderSync& finder, const std::string& command, const std::string& selector,
-        quenta::linux_platform::MainAppLauncher& launcher);
+        const CountingLauncher& launcher);
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
@@ -186,11 +220,13 @@ int main(int argc, char** argv) {
                             &systemLog, std::string(quenta::FinderSync::kSystemLogPrefix));
     quenta::linux_platform::DesktopFolderQuery frontWindow;
     quenta::linux_platform::PasteboardStore pasteboard;
-    quenta::linux_platform::MainAppLauncher launcher(quenta::linux_platform::mainApplicationPath());
+    quenta::linux_platform::MainQueueGlib mainQueue;
+    quenta::linux_platform::MainAppLauncher mainAppLauncher(
+        quenta::linux_platform::mainApplicationPath(), mainQueue);
+    CountingLauncher launcher(mainAppLauncher);
     quenta::linux_platform::FreedesktopIcons icons;
     quenta::linux_platform::DefaultsJsonFile defaults(
         quenta::linux_platform::DefaultsJsonFile::pathForDomain("QuentaFinderExtension"));
-    quenta::linux_platform::MainQueueGlib mainQueue;
     quenta::linux_platform::LazyHttpClient network(mainQueue,
                                                    quenta::linux_platform::httpClientModulePath());
     CountingHttpClient http(network);
@@ -199,12 +235,12 @@ int main(int argc, char** argv) {
     quenta::FinderSync finder(
         {fileManager, controller, frontWindow, pasteboard, launcher, icons, log}, updateChecker);
     const int status = run(finder, command, selector, launcher);
-    waitForUpdateChecks(http, std::chrono::seconds(20));
+    runMainLoopUntil([&http] { return http.pending() == 0; }, std::chrono::seconds(20));
     return status;
 }
 
 int run(quenta::FinderSync& finder, const std::string& command, const std::string& selector,
-        quenta::linux_platform::MainAppLauncher& launcher) {
+        const CountingLauncher& launcher) {
     if (command == "toolbar") {
         const auto image = finder.toolbarItemImage();
         std::printf("name: %s\ntool tip: %s\nicon: %s\n", finder.toolbarItemName().c_str(),
@@ -228,8 +264,14 @@ int run(quenta::FinderSync& finder, const std::string& command, const std::strin
         return 1;
     }
     finder.perform(selector);
-    if (!launcher.waitForRequests(std::chrono::seconds(10))) {
+    runMainLoopUntil([&launcher] { return launcher.pending() == 0; }, std::chrono::seconds(10));
+    if (launcher.pending() > 0) {
         std::fprintf(stderr, "quenta-finder: quentaapp did not take the request within 10 s\n");
+        return 1;
+    }
+    if (launcher.failed() > 0) {
+        std::fprintf(stderr, "quenta-finder: the request could not be sent to quentaapp: %s\n",
+                     launcher.lastFailure().c_str());
         return 1;
     }
     return 0;

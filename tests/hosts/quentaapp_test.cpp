@@ -204,5 +204,20 @@ TEST_F(QuentaAppTest, PasteDecidesAlreadyHereOnTheFoldersAsTheKernelResolvesThem
     EXPECT_EQ(readFile(work / "b/f"), "f");
 }
 
+TEST_F(QuentaAppTest, URLsOnStandardInputFollowThoseGivenAsArguments) {
+    const auto result = runCommand(
+        "printf '%s\\n\\n%s\\n' " + shellQuote("quentaapp://folder?path=" + work.path()) + " " +
+        shellQuote("quentaapp://create?type=plainText&path=" + work.path()) +
+        " | env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + shellQuote(home.path()) + " " +
+        shellQuote(QUENTA_BIN_DIR "/quentaapp") + " --stdin " +
+        shellQuote("quentaapp://create?type=markdown&path=" + work.path()));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, work / "新建Markdown.md" + "\n" + (work / "新建文件夹") + "\n" +
+                              (work / "新建文本文档.txt") + "\n");
+    EXPECT_EQ(
+        runCommand("echo nothing | " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " --stdin").status,
+        2);
+}
+
 }  // namespace
 }  // namespace quenta::testing

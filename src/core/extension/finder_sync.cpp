@@ -294,11 +294,27 @@ void FinderSync::cutItems() {
         writeLog("cut failed: no selected paths");
         return;
     }
-    const std::string text = joinedByLineFeeds(items);
+    // The cut entry separates paths by line feeds, and the reader takes a carriage return before
+    // a line feed as part of the separator: a path holding a line feed, or ending in a carriage
+    // return, would read back as other paths. Such items are left out of the cut.
+    std::vector<std::string> carried;
+    carried.reserve(items.size());
+    for (const auto& item : items) {
+        if (item.find('\n') != std::string::npos || (!item.empty() && item.back() == '\r')) {
+            writeLog("cut skipped " + quotedDebugText(item) +
+                     ": its path holds a line feed or ends in a carriage return");
+        } else {
+            carried.push_back(item);
+        }
+    }
+    if (carried.empty()) {
+        return;
+    }
+    const std::string text = joinedByLineFeeds(carried);
     ports_.pasteboard.clearContents();
     (void)ports_.pasteboard.setString(text, cutPathsPasteboardType);
     (void)ports_.pasteboard.setString(text, Pasteboard::kPlainTextType);
-    writeLog("cut paths: " + listForm(items));
+    writeLog("cut paths: " + listForm(carried));
 }
 
 void FinderSync::copyPath() {
@@ -329,13 +345,13 @@ void FinderSync::openMainAppURL(std::string_view host, const std::vector<QueryIt
     }
     writeLog("opening callback URL: " + *url);
     std::weak_ptr<ActivityLog*> weak = alive_;
-    ports_.launcher.openWithMainApplication(*url, [weak](std::optional<Error> error) {
+    ports_.launcher.openWithMainApplication(*url, [weak](const Status& sent) {
         const auto alive = weak.lock();
         if (!alive) {
             return;
         }
-        (*alive)->write(error ? "failed to open main app: " + error->description
-                              : std::string("main app open request sent"));
+        (*alive)->write(sent ? std::string("main app open request sent")
+                             : "failed to open main app: " + sent.error().description);
     });
 }
 

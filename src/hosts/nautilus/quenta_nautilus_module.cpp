@@ -54,10 +54,10 @@ struct Extension {
     lp::DesktopFolderQuery frontWindow;
     lp::PasteboardStore store;
     lp::DesktopClipboardPasteboard pasteboard{store};
-    lp::MainAppLauncher launcher{lp::mainApplicationPath()};
+    lp::MainQueueGlib mainQueue;
+    lp::MainAppLauncher launcher{lp::mainApplicationPath(), mainQueue};
     lp::FreedesktopIcons icons;
     lp::DefaultsJsonFile defaults{lp::DefaultsJsonFile::pathForDomain("QuentaFinderExtension")};
-    lp::MainQueueGlib mainQueue;
     // libcurl is loaded into Nautilus only once an update check is due.
     lp::LazyHttpClient http{mainQueue, lp::httpClientModulePath()};
     lp::ProjectBundle bundle;
