@@ -55,7 +55,8 @@ void buildMenuWithWarmCaches(benchmark::State& state) {
     NoController controller;
     quenta::linux_platform::DesktopFolderQuery frontWindow;
     quenta::linux_platform::PasteboardStore pasteboard(home + "/pasteboard");
-    quenta::linux_platform::MainAppLauncher launcher("/bin/true");
+    IdleQueue queue;
+    quenta::linux_platform::MainAppLauncher launcher("/bin/true", queue);
     quenta::linux_platform::FreedesktopIcons icons;
     quenta::linux_platform::DefaultsJsonFile defaults(home + "/defaults.json");
     (void)defaults.setDate(quenta::UpdateChecker::kNextCheckDateKey,
@@ -63,7 +64,6 @@ void buildMenuWithWarmCaches(benchmark::State& state) {
     (void)defaults.setString(quenta::UpdateChecker::kLatestVersionKey, "2.0");
     (void)defaults.setString(quenta::UpdateChecker::kLatestPageURLKey, "https://quentaapp.org/");
     IdleHttp http;
-    IdleQueue queue;
     Version bundle;
     quenta::UpdateChecker updates(defaults, http, queue, clock, bundle);
     quenta::FinderSync finder({files, controller, frontWindow, pasteboard, launcher, icons, log},

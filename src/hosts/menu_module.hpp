@@ -36,24 +36,25 @@ namespace lp = quenta::linux_platform;
 // reverse order when it shuts the module down. `Clipboard` is the pasteboard of the host's toolkit.
 template <class Clipboard>
 struct ModuleExtension {
-    lp::PosixFileSystem fileManager;
+    lp::PosixFileSystem fileSystem;
     lp::SystemClock clock;
     lp::SyslogSystemLog systemLog;
-    ActivityLog log{fileManager, clock, std::string(FinderSync::kLogFileName), &systemLog,
+    ActivityLog log{fileSystem, clock, std::string(FinderSync::kLogFileName), &systemLog,
                     std::string(FinderSync::kSystemLogPrefix)};
     lp::MenuSituationController controller;
     lp::DesktopFolderQuery frontWindow;
     lp::PasteboardStore store;
     Clipboard pasteboard{store};
-    lp::MainAppLauncher launcher{lp::mainApplicationPath()};
+    // Before the launcher: the launcher delivers its completions through it.
+    lp::MainQueueGlib mainQueue;
+    lp::MainAppLauncher launcher{lp::mainApplicationPath(), mainQueue};
     lp::FreedesktopIcons icons;
     lp::DefaultsJsonFile defaults{lp::DefaultsJsonFile::pathForDomain("QuentaFinderExtension")};
-    lp::MainQueueGlib mainQueue;
     // libcurl is loaded into the host only once an update check is due.
     lp::LazyHttpClient http{mainQueue, lp::httpClientModulePath()};
     lp::ProjectBundle bundle;
     UpdateChecker updateChecker{defaults, http, mainQueue, clock, bundle};
-    FinderSync finder{{fileManager, controller, frontWindow, pasteboard, launcher, icons, log},
+    FinderSync finder{{fileSystem, controller, frontWindow, pasteboard, launcher, icons, log},
                       updateChecker};
 };
 
@@ -165,8 +166,9 @@ class MenuModule {
             return;
         }
         extension_->controller.answer(activation->situation);
-        quenta::ignoreResult(extension_->finder.perform(activation->selector),
-                             "the action logs its own failure; the file manager has no place to show it");
+        quenta::ignoreResult(
+            extension_->finder.perform(activation->selector),
+            "the action logs its own failure; the file manager has no place to show it");
         // What the item did may change the menus (a cut enables paste, a paste or a copy of the
         // path ends the cut); hosts that keep a menu until they are told (Nemo and Caja keep a
         // folder's background menu from the moment it loads) ask again.

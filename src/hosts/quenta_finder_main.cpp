@@ -53,6 +53,8 @@ constexpr std::string_view kUsage =
     "                      request sent to quentaapp has been taken. The paths after '--' are\n"
     "                      selected items too, after those of --selected, as the action files\n"
     "                      of file managers pass a selection ('--' alone: an empty selection).\n"
+    "                      A request longer than 64 KiB reaches quentaapp on its standard input\n"
+    "                      (quentaapp --stdin).\n"
     "\n"
     "Loading the extension starts an update check when one is due; the host waits for it to\n"
     "end (at most 20 s) before it exits.\n"
@@ -60,8 +62,9 @@ constexpr std::string_view kUsage =
     "The extension's log is $XDG_STATE_HOME/QuentaFinderExtension.log (default\n"
     "~/.local/state/QuentaFinderExtension.log), copied to the system log.\n"
     "\n"
-    "Exit status: 0 on success, 1 when the picked item is refused, a request was not taken, or\n"
-    "the pasteboard refused a cut or a copied path, 2 for a usage error.\n";
+    "Exit status: 0 on success, 1 when the picked item is refused, a request could not be sent\n"
+    "to quentaapp or was not taken within 10 s, or the pasteboard refused a cut or a copied\n"
+    "path, 2 for a usage error.\n";
 
 // The file manager's answers, as given on the command line.
 class ArgumentsController : public quenta::FileManagerController {
@@ -99,13 +102,46 @@ class CountingHttpClient : public quenta::HttpClient {
     int pending_ = 0;  // main thread only: completions arrive on the main queue
 };
 
-// Runs the main loop until every update check has been answered, at most `bound`.
-void waitForUpdateChecks(const CountingHttpClient& http, std::chrono::milliseconds bound) {
+// Counts the requests handed to quentaapp that have not been answered yet, and those that could
+// not be sent, so the host knows when it may exit and with which status.
+class CountingLauncher : public quenta::ApplicationLauncher {
+  public:
+    explicit CountingLauncher(quenta::ApplicationLauncher& inner) : inner_(inner) {}
+
+    void openWithMainApplication(const std::string& url, Completion completion) override {
+        ++pending_;
+        inner_.openWithMainApplication(
+            url, [this, done = std::move(completion)](const quenta::Status& sent) {
+                --pending_;
+                if (!sent) {
+                    lastFailure_ = sent.error().description;
+                    ++failed_;
+                }
+                done(sent);
+            });
+    }
+    void openInBrowser(const std::string& url) override { inner_.openInBrowser(url); }
+
+    [[nodiscard]] int pending() const { return pending_; }
+    [[nodiscard]] int failed() const { return failed_; }
+    [[nodiscard]] const std::string& lastFailure() const { return lastFailure_; }
+
+  private:
+    quenta::ApplicationLauncher& inner_;
+    // Main thread only: completions arrive on the main queue.
+    int pending_ = 0;
+    int failed_ = 0;
+    std::string lastFailure_;
+};
+
+// Runs the main loop until `done` says so, at most `bound`.
+template <class Done>
+void runMainLoopUntil(Done done, std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (http.pending() > 0 && std::chrono::steady_clock::now() < deadline) {
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
         g_main_context_iteration(nullptr, FALSE);
-        if (http.pending() > 0) {
-            g_usleep(2000);
+        if (!done()) {
+            g_usleep(1000);
         }
     }
 }
@@ -119,7 +155,7 @@ int usageError(const std::string& message) {
 }  // namespace
 
 int run(quenta::FinderSync& finder, const std::string& command, const std::string& selector,
-        quenta::linux_platform::MainAppLauncher& launcher);
+        const CountingLauncher& launcher);
 
 int main(int argc, char** argv) {
     quenta::ignoreResult(std::setlocale(LC_ALL, ""),
@@ -194,32 +230,34 @@ int main(int argc, char** argv) {
         return usageError("unexpected argument '" + std::string(argv[i]) + "'");
     }
 
-    quenta::linux_platform::PosixFileSystem fileManager;
+    quenta::linux_platform::PosixFileSystem fileSystem;
     quenta::linux_platform::SystemClock clock;
     quenta::linux_platform::SyslogSystemLog systemLog;
-    quenta::ActivityLog log(fileManager, clock, std::string(quenta::FinderSync::kLogFileName),
+    quenta::ActivityLog log(fileSystem, clock, std::string(quenta::FinderSync::kLogFileName),
                             &systemLog, std::string(quenta::FinderSync::kSystemLogPrefix));
     quenta::linux_platform::DesktopFolderQuery frontWindow;
     quenta::linux_platform::PasteboardStore pasteboard;
-    quenta::linux_platform::MainAppLauncher launcher(quenta::linux_platform::mainApplicationPath());
+    quenta::linux_platform::MainQueueGlib mainQueue;
+    quenta::linux_platform::MainAppLauncher mainAppLauncher(
+        quenta::linux_platform::mainApplicationPath(), mainQueue);
+    CountingLauncher launcher(mainAppLauncher);
     quenta::linux_platform::FreedesktopIcons icons;
     quenta::linux_platform::DefaultsJsonFile defaults(
         quenta::linux_platform::DefaultsJsonFile::pathForDomain("QuentaFinderExtension"));
-    quenta::linux_platform::MainQueueGlib mainQueue;
     quenta::linux_platform::LazyHttpClient network(mainQueue,
                                                    quenta::linux_platform::httpClientModulePath());
     CountingHttpClient http(network);
     quenta::linux_platform::ProjectBundle bundle;
     quenta::UpdateChecker updateChecker(defaults, http, mainQueue, clock, bundle);
     quenta::FinderSync finder(
-        {fileManager, controller, frontWindow, pasteboard, launcher, icons, log}, updateChecker);
+        {fileSystem, controller, frontWindow, pasteboard, launcher, icons, log}, updateChecker);
     const int status = run(finder, command, selector, launcher);
-    waitForUpdateChecks(http, std::chrono::seconds(20));
+    runMainLoopUntil([&http] { return http.pending() == 0; }, std::chrono::seconds(20));
     return status;
 }
 
 int run(quenta::FinderSync& finder, const std::string& command, const std::string& selector,
-        quenta::linux_platform::MainAppLauncher& launcher) {
+        const CountingLauncher& launcher) {
     if (command == "toolbar") {
         const auto image = finder.toolbarItemImage();
         std::printf("name: %s\ntool tip: %s\nicon: %s\n", finder.toolbarItemName().c_str(),
@@ -246,8 +284,14 @@ int run(quenta::FinderSync& finder, const std::string& command, const std::strin
         std::fprintf(stderr, "quenta-finder: %s\n", performed.error().description.c_str());
         return 1;
     }
-    if (!launcher.waitForRequests(std::chrono::seconds(10))) {
+    runMainLoopUntil([&launcher] { return launcher.pending() == 0; }, std::chrono::seconds(10));
+    if (launcher.pending() > 0) {
         std::fprintf(stderr, "quenta-finder: quentaapp did not take the request within 10 s\n");
+        return 1;
+    }
+    if (launcher.failed() > 0) {
+        std::fprintf(stderr, "quenta-finder: the request could not be sent to quentaapp: %s\n",
+                     launcher.lastFailure().c_str());
         return 1;
     }
     return 0;

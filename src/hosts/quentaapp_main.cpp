@@ -43,9 +43,11 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: quentaapp [--help] [--version] [--] [URL...]\n"
+    "Usage: quentaapp [--help] [--version] [--stdin] [--] [URL...]\n"
     "\n"
-    "Handles each quentaapp:// request URL in order.\n"
+    "Handles each quentaapp:// request URL in order: those given as arguments, then with\n"
+    "--stdin those read from standard input, one a line. The extension's hosts hand a request\n"
+    "longer than 64 KiB over that way, as one argument holds at most 128 KiB.\n"
     "\n"
     "Requests:\n"
     "  quentaapp://create?type=KIND&path=FOLDER   a new file of KIND under a free name in FOLDER\n"
@@ -71,7 +73,8 @@ constexpr std::string_view kUsage =
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
-    "  --version   show the version and exit\n";
+    "  --version   show the version and exit\n"
+    "  --stdin     read further URLs from standard input until its end, one a line\n";
 
 // The application's ID on the session bus, the same as the shell's.
 constexpr const char* kApplicationId = "com.local.QuentaApp";
@@ -86,6 +89,7 @@ struct Arguments {
     std::vector<std::string> urls;
     bool help = false;
     bool version = false;
+    bool fromStandardInput = false;
     std::string error;
 };
 
@@ -100,6 +104,8 @@ Arguments parseArguments(int argc, char** argv) {
             arguments.help = true;
         } else if (!optionsEnded && argument == "--version") {
             arguments.version = true;
+        } else if (!optionsEnded && argument == "--stdin") {
+            arguments.fromStandardInput = true;
         } else if (quenta::urlScheme(argument)) {
             arguments.urls.emplace_back(argument);
         } else if (!optionsEnded && argument.substr(0, 1) == "-") {
@@ -111,6 +117,40 @@ Arguments parseArguments(int argc, char** argv) {
         }
     }
     return arguments;
+}
+
+// Appends the URLs on standard input, one a line (empty lines are skipped), to `urls`; the
+// error's text when the input cannot be read or a line is not a URL.
+std::string readStandardInputURLs(std::vector<std::string>& urls) {
+    std::string text;
+    char buffer[65536];
+    while (true) {
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return std::string("standard input cannot be read (") + std::strerror(errno) + ")";
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string_view line = std::string_view(text).substr(start, end - start);
+        if (!line.empty()) {
+            if (!quenta::urlScheme(line)) {
+                return "a line of standard input is not a URL";
+            }
+            urls.emplace_back(line);
+        }
+        start = end + 1;
+    }
+    return {};
 }
 
 // Handles the URLs in this process and returns the exit status: without a display, or when the
@@ -229,7 +269,11 @@ int runDesktopDetached(const std::vector<std::string>& urls) {
 int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
     quenta::ignoreResult(std::setlocale(LC_ALL, ""),
                          "without the user's locale the C library speaks in the C locale");
-    const Arguments arguments = parseArguments(argc, argv);
+    Arguments arguments = parseArguments(argc, argv);
+    if (arguments.error.empty() && arguments.fromStandardInput && !arguments.help &&
+        !arguments.version) {
+        arguments.error = readStandardInputURLs(arguments.urls);
+    }
     if (!arguments.error.empty()) {
         std::fprintf(stderr, "quentaapp: %s\nTry 'quentaapp --help' for more information.\n",
                      arguments.error.c_str());

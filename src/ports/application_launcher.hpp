@@ -3,7 +3,6 @@
 #include "ports/error.hpp"
 
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace quenta {
@@ -11,9 +10,10 @@ namespace quenta {
 // Hands URLs to applications: the main application at its fixed location, or the default handler.
 class ApplicationLauncher {
   public:
-    // Called once the application has taken the URL (no error) or could not be started.
-    // It may run on any thread.
-    using Completion = std::function<void(std::optional<Error>)>;
+    // Called once the application has taken the URL (success), or with the reason the URL could
+    // not be handed to it. It always runs on the main thread, through the main queue, after
+    // openWithMainApplication has returned, whatever the outcome.
+    using Completion = std::function<void(Status)>;
 
     virtual ~ApplicationLauncher() = default;
 

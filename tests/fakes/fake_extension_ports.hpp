@@ -42,13 +42,14 @@ class FakeFrontWindowQuery : public FrontWindowQuery {
     std::vector<std::string> scripts;
 };
 
-// Records the URLs handed to applications; completes requests at once with `error`.
+// Records the URLs handed to applications; completes requests at once with `outcome`, or keeps
+// the completions for the test to run.
 class RecordingLauncher : public ApplicationLauncher {
   public:
     void openWithMainApplication(const std::string& url, Completion completion) override {
         sent.push_back(url);
         if (completeAtOnce) {
-            completion(error);
+            completion(outcome);
         } else {
             pending.push_back(std::move(completion));
         }
@@ -57,7 +58,7 @@ class RecordingLauncher : public ApplicationLauncher {
 
     std::vector<std::string> sent;
     std::vector<std::string> browsed;
-    std::optional<Error> error;
+    Status outcome;
     bool completeAtOnce = true;
     std::vector<Completion> pending;
 };

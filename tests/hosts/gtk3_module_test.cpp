@@ -123,10 +123,13 @@ class Gtk3ModuleTest : public ::testing::Test {
     };
 
     static std::string log() { return readFile(*home / ".local/state/QuentaFinderExtension.log"); }
-    // Waits (at most 10 s) until quentaapp has taken every request sent so far.
+    // Waits (at most 10 s) until quentaapp has taken every request sent so far, running the main
+    // loop as the file manager does: the module learns the outcome of a request on its main queue.
     static void waitForRequests() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < deadline) {
+            while (g_main_context_iteration(nullptr, FALSE)) {
+            }
             const std::string text = log();
             if (count(text, "] opening callback URL: ") ==
                 count(text, "] main app open request sent\n") +

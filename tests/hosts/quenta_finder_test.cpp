@@ -3,8 +3,15 @@
 #include "adapters/linux/posix/pasteboard_store.hpp"
 #include "support/temp_dir.hpp"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
 
 namespace quenta::testing {
 namespace {
@@ -137,6 +144,87 @@ TEST_F(QuentaFinderTest, TrashOfThreeSelectedItemsAndCopyPathEndsAPendingCut) {
     ASSERT_EQ(finder("--selected " + shellQuote(work.path()) + " invoke copyPath").status, 0);
     EXPECT_THAT(finder("--targeted " + shellQuote(work.path()) + " menu").out,
                 HasSubstr("粘贴到此处  -> pasteCutItems (disabled)"));
+}
+
+TEST_F(QuentaFinderTest, ACutLeavesOutNamesItsEntryCannotCarry) {
+    // Cut as "from/a\nb" the first would read back as the unselected "from/a"; "c\r" would
+    // swallow the line feed after it.
+    const std::string from = work / "from";
+    runCommand("mkdir " + shellQuote(from) + " " + shellQuote(work / "to") + " && touch " +
+               shellQuote(from + "/a") + " " + shellQuote(from + "/a\nb") + " " +
+               shellQuote(from + "/c\r") + " " + shellQuote(from + "/d"));
+    const auto cut =
+        finder("--targeted " + shellQuote(from) + " --selected " + shellQuote(from + "/a\nb") +
+               " --selected " + shellQuote(from + "/c\r") + " --selected " +
+               shellQuote(from + "/d") + " invoke cutItems");
+    ASSERT_EQ(cut.status, 0) << cut.err;
+    EXPECT_THAT(extensionLog(), HasSubstr("] cut skipped \"" + from + "/a\\nb\": "));
+    EXPECT_THAT(extensionLog(), HasSubstr("] cut skipped \"" + from + "/c\\r\": "));
+    EXPECT_THAT(extensionLog(), HasSubstr("] cut paths: [\"" + from + "/d\"]\n"));
+    ASSERT_EQ(finder("--targeted " + shellQuote(work / "to") + " invoke pasteCutItems").status, 0);
+    EXPECT_EQ(runCommand("ls " + shellQuote(work / "to")).out, "d\n");
+    EXPECT_EQ(runCommand("ls -q " + shellQuote(from)).out, "a\na?b\nc?\n");
+}
+
+TEST_F(QuentaFinderTest, ATrashRequestBeyondTheOneArgumentLimitReachesQuentaapp) {
+    // 5,000 items make a URL of some 200 KiB; one argument holds at most 128 KiB.
+    runCommand("mkdir " + shellQuote(work / "many") + " && cd " + shellQuote(work / "many") +
+               " && seq -w 1 5000 | xargs touch");
+    // The command goes into a script: it is itself too long for one argument of /bin/sh -c.
+    std::string script = "exec env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + shellQuote(home.path()) +
+                         " XDG_DATA_HOME=" + shellQuote(home / "data") +
+                         " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " " +
+                         shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " --targeted " +
+                         shellQuote(work.path());
+    for (int i = 1; i <= 5000; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%04d", i);
+        script += " --selected " + shellQuote(work / "many/" + name);
+    }
+    writeFile(work / "trash.sh", script + " invoke trashItems </dev/null\n");
+    const auto trash = runCommand("sh " + shellQuote(work / "trash.sh"));
+    EXPECT_EQ(trash.status, 0) << trash.err;
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(work / "many") + " | wc -l").out, "0\n");
+    EXPECT_EQ(runCommand("ls " + shellQuote(home / "data/Trash/files") + " | wc -l").out, "5000\n");
+    EXPECT_THAT(extensionLog(), HasSubstr("] main app open request sent\n"));
+}
+
+TEST_F(QuentaFinderTest, ARequestNotSentOrNotTakenIsAFailureWithinTheTenSecondsBound) {
+    // The update check is not due, so that the host writes no file of its own.
+    const auto inAnHour = std::chrono::duration_cast<std::chrono::milliseconds>(
+        (std::chrono::system_clock::now() + std::chrono::hours(1)).time_since_epoch());
+    runCommand("mkdir -p " + shellQuote(home / ".config/QuentaFinderExtension"));
+    writeFile(home / ".config/QuentaFinderExtension/defaults.json",
+              R"({"UpdateNextCheckDate": {"$date": )" + std::to_string(inAnHour.count()) + "}}");
+    const std::string state = home / ".local/state";
+    const std::string invoke =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME -u XDG_CONFIG_HOME HOME=" +
+        shellQuote(home.path()) + " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") +
+        " timeout 30 " + shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " --targeted " +
+        shellQuote(work.path()) + " invoke createFolder </dev/null";
+    // quentaapp is killed by the file-size limit at its first log line. The host's own log goes
+    // to /dev/null, and its messages and exit status through a pipe, which that limit spares.
+    runCommand("ln -s /dev/null " + shellQuote(state + "/QuentaFinderExtension.log"));
+    EXPECT_EQ(runCommand("{ (ulimit -f 0; exec " + invoke + ") 2>&1; echo $?; } | cat").out,
+              "quenta-finder: the request could not be sent to quentaapp: the application ended "
+              "by a signal\n1\n");
+
+    // quentaapp blocks at its first log line, a FIFO that nobody reads.
+    runCommand("rm -f " + shellQuote(state + "/QuentaApp.log") + " && mkfifo " +
+               shellQuote(state + "/QuentaApp.log"));
+    const auto started = std::chrono::steady_clock::now();
+    const auto stuck = runCommand(invoke);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(stuck.status, 1);
+    EXPECT_EQ(stuck.err, "quenta-finder: quentaapp did not take the request within 10 s\n");
+    EXPECT_GE(waited, std::chrono::seconds(10));
+    EXPECT_LT(waited, std::chrono::seconds(13));
+    // Lets the stuck quentaapp go on to its end: its next log lines go to a plain file.
+    const int reader = ::open((state + "/QuentaApp.log").c_str(), O_RDONLY | O_NONBLOCK);
+    writeFile(state + "/plain.log", "");
+    ::rename((state + "/plain.log").c_str(), (state + "/QuentaApp.log").c_str());
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::close(reader);
 }
 
 }  // namespace

@@ -68,6 +68,50 @@ TEST_F(QuentaAppTest, AlertsGoToStandardErrorAndSetTheExitStatus) {
     EXPECT_EQ(result.out, "");
 }
 
+TEST_F(QuentaAppTest, PathsThatNameNoItemByThemselvesAreRefusedAndNothingIsDone) {
+    // Run from `work` with its temporary folder there: a relative path or a cut-short one would
+    // act inside it.
+    writeFile(work / "victim", "kept");
+    runCommand("mkdir " + shellQuote(work / "runtime"));
+    const std::string w = work.path();
+    const struct {
+        std::string url;
+        std::string alert;
+    } cases[] = {
+        {"trash?path=" + w + "/victim%00", "移到废纸篓请求无效。"},
+        {"trash?path=" + w + "/victim&path=victim", "移到废纸篓请求无效。"},
+        {"create?type=plainText&path=" + w + "/victim%00/x", "新建文件请求无效。"},
+        {"create?type=plainText&path=rel", "新建文件请求无效。"},
+        {"folder?path=" + w + "%00x", "新建文件夹请求无效。"},
+        {"folder?path=.", "新建文件夹请求无效。"},
+        {"pasteCut?path=" + w + "%00", "粘贴请求无效。"},
+        {"terminal?path=" + w + "%00", "打开终端请求无效。"},
+        {"terminal?path=", "打开终端请求无效。"},
+        {"terminal?path=-", "打开终端请求无效。"},
+        {"terminal?path=--", "打开终端请求无效。"},
+        // A folder that is not there fails before a script is written.
+        {"terminal?path=" + w + "/missing", "打开终端失败。\n\n目录：" + w + "/missing"},
+    };
+    std::string urls;
+    std::string alerts;
+    for (const auto& c : cases) {
+        urls += " " + shellQuote("quentaapp://" + c.url);
+        alerts += "访达右键Lumvik\n" + c.alert + "\n\n";
+    }
+    const auto result = runCommand(
+        "cd " + shellQuote(w) +
+        " && env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
+        " TMPDIR=" + shellQuote(w) + " XDG_RUNTIME_DIR=" + shellQuote(work / "runtime") +
+        " XDG_DATA_HOME=" + shellQuote(home / "data") + " " +
+        shellQuote(QUENTA_BIN_DIR "/quentaapp") + urls + " </dev/null");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, alerts);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(w)).out, "runtime\nvictim\n");
+    EXPECT_EQ(readFile(work / "victim"), "kept");
+    EXPECT_THAT(logText(), HasSubstr("] open terminal failed: No such file or directory\n"));
+}
+
 TEST_F(QuentaAppTest, UsageErrorsDoNothingAndHelpAndVersionAnswer) {
     const auto bad = run(shellQuote("quentaapp://folder?path=" + work.path()) + " /not/a/url");
     EXPECT_EQ(bad.status, 2);
@@ -124,7 +168,7 @@ TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataH
         << "a name that is not UTF-8 is logged with the byte escaped";
 }
 
-TEST_F(QuentaAppTest, PasteMovesTheItemsCutByAnotherProcessAndClearsTheCut) {
+TEST_F(QuentaAppTest, PasteMovesTheItemsCutByAnotherProcessReportsTheGoneAndClearsTheCut) {
     TempDir runtime;
     TempDir far("/dev/shm");  // another filesystem: the move copies and removes
     runCommand("mkdir " + shellQuote(work / "dst") + " " + shellQuote(far / "dir"));
@@ -144,7 +188,9 @@ TEST_F(QuentaAppTest, PasteMovesTheItemsCutByAnotherProcessAndClearsTheCut) {
             shellQuote("quentaapp://pasteCut?path=" + work.path() + "/dst") + " </dev/null");
     };
     const auto first = paste();
-    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.status, 1);
+    EXPECT_EQ(first.err,
+              "访达右键Lumvik\n部分项目移动失败：\n\ngone：No such file or directory\n\n");
     EXPECT_EQ(first.out, work / "dst/a b 2.txt" + "\n" + (work / "dst/dir") + "\n");
     EXPECT_EQ(readFile(work / "dst/a b.txt"), "already here");
     EXPECT_EQ(readFile(work / "dst/a b 2.txt"), "moved");
@@ -158,6 +204,41 @@ TEST_F(QuentaAppTest, PasteMovesTheItemsCutByAnotherProcessAndClearsTheCut) {
     EXPECT_EQ(second.err, "访达右键Lumvik\n没有可粘贴的剪切项目。\n\n");
     EXPECT_THAT(logText(),
                 HasSubstr("moved " + far.path() + "/dir to " + work.path() + "/dst/dir\n"));
+    EXPECT_THAT(logText(),
+                HasSubstr("] move failed " + far.path() + "/gone: No such file or directory\n"));
+}
+
+TEST_F(QuentaAppTest, PasteDecidesAlreadyHereOnTheFoldersAsTheKernelResolvesThem) {
+    TempDir runtime;
+    // "a/link/.." is b, the folder that holds the link's target, not a.
+    runCommand("mkdir -p " + shellQuote(work / "a") + " " + shellQuote(work / "b/c") +
+               " && ln -s " + shellQuote(work / "b/c") + " " + shellQuote(work / "a/link"));
+    writeFile(work / "a/f", "f");
+    linux_platform::PasteboardStore store(runtime / "quenta-pasteboard");
+    ASSERT_TRUE(store.setString(work / "a/f", "com.local.QuentaApp.cutPaths"));
+    const auto paste = runCommand(
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
+        " XDG_RUNTIME_DIR=" + shellQuote(runtime.path()) + " " +
+        shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " +
+        shellQuote("quentaapp://pasteCut?path=" + work.path() + "/a/link/..") + " </dev/null");
+    EXPECT_EQ(paste.status, 0) << paste.err;
+    EXPECT_EQ(paste.out, work / "a/link/../f" + "\n");
+    EXPECT_EQ(readFile(work / "b/f"), "f");
+}
+
+TEST_F(QuentaAppTest, URLsOnStandardInputFollowThoseGivenAsArguments) {
+    const auto result = runCommand(
+        "printf '%s\\n\\n%s\\n' " + shellQuote("quentaapp://folder?path=" + work.path()) + " " +
+        shellQuote("quentaapp://create?type=plainText&path=" + work.path()) +
+        " | env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + shellQuote(home.path()) + " " +
+        shellQuote(QUENTA_BIN_DIR "/quentaapp") + " --stdin " +
+        shellQuote("quentaapp://create?type=markdown&path=" + work.path()));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, work / "新建Markdown.md" + "\n" + (work / "新建文件夹") + "\n" +
+                              (work / "新建文本文档.txt") + "\n");
+    EXPECT_EQ(
+        runCommand("echo nothing | " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " --stdin").status,
+        2);
 }
 
 }  // namespace

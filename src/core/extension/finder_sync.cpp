@@ -297,7 +297,24 @@ Status FinderSync::cutItems() {
         writeLog("cut failed: no selected paths");
         return {};
     }
-    const std::string text = joinedByLineFeeds(items);
+    // The cut entry separates paths by line feeds, and the reader takes a carriage return before
+    // a line feed as part of the separator: a path holding a line feed, or ending in a carriage
+    // return, would read back as other paths. Such items are left out of the cut.
+    std::vector<std::string> carried;
+    carried.reserve(items.size());
+    for (const auto& item : items) {
+        if (item.find('\n') != std::string::npos || (!item.empty() && item.back() == '\r')) {
+            writeLog(std::string("cut skipped ")
+                         .append(quotedDebugText(item))
+                         .append(": its path holds a line feed or ends in a carriage return"));
+        } else {
+            carried.push_back(item);
+        }
+    }
+    if (carried.empty()) {
+        return {};
+    }
+    const std::string text = joinedByLineFeeds(carried);
     // Both entries in one write, so concurrent cuts never leave the two from different cuts.
     if (Status written =
             ports_.pasteboard.replaceContents({{std::string(cutPathsPasteboardType), text},
@@ -306,7 +323,7 @@ Status FinderSync::cutItems() {
         writeLog("cut failed: " + written.error().description);
         return written;
     }
-    writeLog("cut paths: " + listForm(items));
+    writeLog("cut paths: " + listForm(carried));
     return {};
 }
 
@@ -343,10 +360,10 @@ void FinderSync::openMainAppURL(std::string_view host, const std::vector<QueryIt
     }
     writeLog("opening callback URL: " + *url);
     ports_.launcher.openWithMainApplication(
-        *url, [weak = weakFactory_.weakPtr()](std::optional<Error> error) {
+        *url, [weak = weakFactory_.weakPtr()](const Status& sent) {
             if (FinderSync* self = weak.get()) {
-                self->writeLog(error ? "failed to open main app: " + error->description
-                                     : std::string("main app open request sent"));
+                self->writeLog(sent ? std::string("main app open request sent")
+                                    : "failed to open main app: " + sent.error().description);
             }
         });
 }

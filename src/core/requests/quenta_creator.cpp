@@ -23,6 +23,15 @@ std::optional<std::string> firstValue(const std::vector<QueryItem>& items, std::
     return std::nullopt;
 }
 
+// True for a value that can name an item by itself: an absolute path holding no NUL, the one
+// byte a POSIX path cannot hold. A NUL would cut the path short at the system call, so the
+// request would act on another item; a relative value would be taken against this process's
+// current folder, and an empty one would be the root.
+bool isAbsolutePathValue(const std::optional<std::string>& value) {
+    return value && !value->empty() && value->front() == '/' &&
+           value->find('\0') == std::string::npos;
+}
+
 std::string candidateName(std::string_view base, std::optional<std::string_view> extension) {
     std::string name(base);
     if (extension) {
@@ -67,7 +76,7 @@ void QuentaCreator::handle(std::string_view url) {
         const auto type = firstValue(items, "type");
         const auto path = firstValue(items, "path");
         const auto kind = type ? QuentaKind::fromRawValue(*type) : std::nullopt;
-        if (!type || !path || !kind) {
+        if (!type || !isAbsolutePathValue(path) || !kind) {
             showAlert(invalidCreate);
             return;
         }
@@ -89,7 +98,7 @@ void QuentaCreator::handle(std::string_view url) {
     for (const auto& command : folderCommands) {
         if (host == command.host) {
             const auto path = firstValue(items, "path");
-            if (!path) {
+            if (!isAbsolutePathValue(path)) {
                 showAlert(command.invalidMessage);
                 return;
             }
@@ -99,13 +108,17 @@ void QuentaCreator::handle(std::string_view url) {
     }
 
     if (host == "trash") {
+        // Items without a value are left out; one value that names no item by itself refuses the
+        // whole request, so nothing is trashed that was not asked for.
         std::vector<std::string> paths;
+        bool refused = false;
         for (const auto& item : items) {
             if (item.name == "path" && item.value) {
+                refused = refused || !isAbsolutePathValue(item.value);
                 paths.push_back(trimmingTrailingSlashes(*item.value));
             }
         }
-        if (paths.empty()) {
+        if (paths.empty() || refused) {
             showAlert("移到废纸篓请求无效。");
             return;
         }

@@ -75,6 +75,11 @@ class QuentaCreator {
                                const std::string& folder, std::string& path,
                                MakeItem makeItem) const;
 
+    // The descriptions the system gives for these failures, used where the logic finds them
+    // itself before asking the file system to act.
+    static constexpr std::string_view kNoSuchItem = "No such file or directory";
+    static constexpr std::string_view kNotADirectory = "Not a directory";
+
     void showAlert(std::string_view message);
     void writeLog(std::string_view message);
 

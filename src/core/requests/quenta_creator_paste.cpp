@@ -63,6 +63,16 @@ std::string standardizedPath(std::string_view path) {
     return standardized;
 }
 
+// The folder that holds the item as the kernel finds it: the path up to its last component, left
+// unresolved ("a/link/.." stays as it is), or the lexical parent where the path ends in "." or
+// "..".
+std::string kernelParentPath(const std::string& path) {
+    const std::string trimmed = trimmingTrailingSlashes(path);
+    const std::string name = lastPathComponent(trimmed);
+    return name == "." || name == ".." ? parentPath(standardizedPath(trimmed))
+                                       : parentPath(trimmed);
+}
+
 // A name's extension: what follows its last dot, unless that dot begins the name or ends it.
 std::optional<std::string> pathExtension(const std::string& name) {
     const auto dot = name.rfind('.');
@@ -107,10 +117,15 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     }
 
     // The extension only ever puts absolute paths on the pasteboard; anything else would be taken
-    // against this process's current folder, so it is dropped like a missing item.
+    // against this process's current folder, so it is dropped. An item that has gone since the
+    // cut is reported with the others that were not moved.
     std::vector<std::string> sources;
+    std::vector<bool> present;
+    bool anyPresent = false;
     for (auto& piece : cutPaths(*text)) {
-        if (!piece.empty() && piece.front() == '/' && ports_.fileSystem.itemExists(piece)) {
+        if (!piece.empty() && piece.front() == '/') {
+            present.push_back(ports_.fileSystem.itemExists(piece));
+            anyPresent = anyPresent || present.back();
             sources.push_back(std::move(piece));
         }
     }
@@ -122,7 +137,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
             writeLog("clear cut paths failed: " + cleared.error().description);
         }
     };
-    if (sources.empty()) {
+    if (!anyPresent) {
         clearCut();
         showAlert("剪切项目不存在，无法粘贴。");
         return;
@@ -140,10 +155,29 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     std::map<std::string, std::optional<std::string>> resolvedParents;
     std::vector<std::string> placed;
     std::vector<std::string> failures;
-    for (const auto& source : sources) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const std::string& source = sources[i];
         const std::string standardized = standardizedPath(source);
         const std::string name = lastPathComponent(standardized);
-        if (parentPath(standardized) == destination) {
+        const auto moveFailed = [&](std::string_view description) {
+            failures.push_back(std::string(name).append("：").append(description));
+            writeLog(std::string("move failed ").append(source).append(": ").append(description));
+        };
+        if (!present[i]) {
+            moveFailed(kNoSuchItem);
+            continue;
+        }
+        // "Already here" is decided on the folders as the kernel resolves them ("a/link/.." is
+        // the folder that holds the link's target), and lexically only where one is not there.
+        const std::string parent = kernelParentPath(source);
+        auto resolvedParent = resolvedParents.find(parent);
+        if (resolvedParent == resolvedParents.end()) {
+            resolvedParent =
+                resolvedParents.emplace(parent, ports_.fileSystem.resolvedPath(parent)).first;
+        }
+        if (resolvedDestination && resolvedParent->second
+                ? *resolvedParent->second == *resolvedDestination
+                : parentPath(standardized) == destination) {
             placed.push_back(source);
             continue;
         }
@@ -154,10 +188,6 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
             continue;
         }
 
-        const auto moveFailed = [&](const std::string& description) {
-            failures.push_back(std::string(name).append("：").append(description));
-            writeLog(std::string("move failed ").append(source).append(": ").append(description));
-        };
         // After a cancel nothing more is moved; what is left fails as cancelled.
         if (progress && progress->cancelled()) {
             moveFailed("已取消");
@@ -169,12 +199,6 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         // source's own last component is left unresolved, as a link moves as a link. Items
         // mostly share their folder, so each folder is resolved once.
         if (resolvedDestination) {
-            const std::string parent = parentPath(standardized);
-            auto resolvedParent = resolvedParents.find(parent);
-            if (resolvedParent == resolvedParents.end()) {
-                resolvedParent =
-                    resolvedParents.emplace(parent, ports_.fileSystem.resolvedPath(parent)).first;
-            }
             if (resolvedParent->second &&
                 isInside(*resolvedDestination,
                          appendingPathComponent(*resolvedParent->second, name)) &&

@@ -38,6 +38,15 @@ void QuentaCreator::openTerminal(const std::string& folder) {
     writeLog("open terminal in " + folder);
     const std::string failedAlert = "打开终端失败。\n\n目录：" + folder;
 
+    // The script's "cd" would fail in the terminal, where nobody learns of it, and leave the
+    // script behind: a folder that is not there is reported here, before anything is written.
+    if (!ports_.fileSystem.isDirectory(folder)) {
+        writeLog("open terminal failed: " +
+                 std::string(ports_.fileSystem.itemExists(folder) ? kNotADirectory : kNoSuchItem));
+        showAlert(failedAlert);
+        return;
+    }
+
     // A fresh name per request: two requests never share a script, and each script removes only
     // itself.
     const std::string script =

@@ -311,7 +311,7 @@ TEST_F(FinderSyncTest, APasteboardThatRefusesTheWriteFailsTheCutAndTheCopy) {
 
 TEST_F(FinderSyncTest, AFailedLaunchIsLoggedAndALateCompletionOfAGoneInstanceDoesNothing) {
     controller.targeted = "/Users/ann";
-    launcher.error = Error{ErrorKind::notFound, "No such file or directory"};
+    launcher.outcome = Error{ErrorKind::notFound, "No such file or directory"};
     finder.createFolder();
     EXPECT_EQ(logMessages().back(), "failed to open main app: No such file or directory");
 
@@ -323,7 +323,7 @@ TEST_F(FinderSyncTest, AFailedLaunchIsLoggedAndALateCompletionOfAGoneInstanceDoe
     }
     const auto before = logMessages().size();
     ASSERT_EQ(launcher.pending.size(), 1u);
-    launcher.pending[0](std::nullopt);
+    launcher.pending[0](Status{});
     EXPECT_EQ(logMessages().size(), before);
 }
 

@@ -157,7 +157,7 @@ TEST_F(PasteTest, ReaderSplitsOnlyAtLoneLineFeedsAndKeepsPiecesWhole) {
     EXPECT_THAT(alerts.shown, IsEmpty());
 }
 
-TEST_F(PasteTest, MissingItemsAreDroppedSilentlyAndOnlyThePrivateTypeIsRead) {
+TEST_F(PasteTest, MissingItemsAreReportedAsNotMovedAndOnlyThePrivateTypeIsRead) {
     files.addFile("/src/here");
     (void)pasteboard.setString("/src/gone\n/src/here", kCut);
     (void)pasteboard.setString("/src/other", kPlain);
@@ -165,9 +165,12 @@ TEST_F(PasteTest, MissingItemsAreDroppedSilentlyAndOnlyThePrivateTypeIsRead) {
 
     creator.pasteCutItems("/dst");
 
-    EXPECT_THAT(logMessages(), ElementsAre("paste cut to /dst", "moved /src/here to /dst/here"));
+    EXPECT_THAT(logMessages(),
+                ElementsAre("paste cut to /dst", "move failed /src/gone: No such file or directory",
+                            "moved /src/here to /dst/here"));
     EXPECT_TRUE(exists("/src/other"));
-    EXPECT_THAT(alerts.shown, IsEmpty());
+    EXPECT_THAT(alerts.messages(),
+                ElementsAre("部分项目移动失败：\n\ngone：No such file or directory"));
 }
 
 TEST_F(PasteTest, ItemsAlreadyInTheFolderStayAndAreSelectedWhereTheyAre) {

@@ -13,7 +13,13 @@ constexpr const char* kFirstScript = "/tmp/QuentaApp-00000000-0000-4000-8000-000
 
 class TerminalTest : public CreatorTest {
   protected:
-    TerminalTest() { files.addDirectory("/tmp"); }
+    TerminalTest() {
+        for (const char* folder :
+             {"/tmp", "/Users/a/My Project", "/tmp/it's", "/tmp/''", "/a $HOME \"q\" \\n `x` 中文",
+              "/line\nfeed", "/a", "/gone/folder", "/w"}) {
+            files.addDirectory(folder);
+        }
+    }
 
     [[nodiscard]] std::string scriptText(const std::string& path) const {
         const auto* script = files.node(path);
@@ -57,6 +63,19 @@ TEST_F(TerminalTest, EachRequestGetsItsOwnScript) {
     EXPECT_NE(workspace.opened[0], workspace.opened[1]);
     EXPECT_EQ(workspace.opened[1], "/tmp/QuentaApp-00000000-0000-4000-8000-000000000002.command");
     EXPECT_EQ(scriptText(workspace.opened[0]), scriptText(workspace.opened[1]));
+}
+
+TEST_F(TerminalTest, AFolderThatIsNotThereIsReportedBeforeAnyScriptIsWritten) {
+    files.addFile("/w/file");
+    for (const auto& [folder, line] : std::vector<std::pair<std::string, std::string>>{
+             {"/no/such", "open terminal failed: No such file or directory"},
+             {"/w/file", "open terminal failed: Not a directory"}}) {
+        creator.openTerminal(folder);
+        EXPECT_EQ(logMessages().back(), line);
+        EXPECT_EQ(alerts.messages().back(), "打开终端失败。\n\n目录：" + folder);
+    }
+    EXPECT_EQ(files.node(kFirstScript), nullptr);
+    EXPECT_THAT(workspace.opened, IsEmpty());
 }
 
 TEST_F(TerminalTest, ARefusedOpenLeavesTheScriptAndAlertsWithTheFolder) {

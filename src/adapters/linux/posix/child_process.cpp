@@ -9,7 +9,8 @@ extern char** environ;
 
 namespace quenta::linux_platform {
 
-SpawnedChild spawnProgram(const std::string& program, const std::vector<std::string>& arguments) {
+SpawnedChild spawnProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          int standardInput) {
     std::vector<std::string> words;
     words.reserve(arguments.size() + 1);
     words.push_back(program);
@@ -23,7 +24,11 @@ SpawnedChild spawnProgram(const std::string& program, const std::vector<std::str
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", 0, 0);
+    if (standardInput >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, standardInput, 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", 0, 0);
+    }
     SpawnedChild child;
     child.error =
         ::posix_spawn(&child.pid, program.c_str(), &actions, nullptr, argv.data(), environ);

@@ -15,8 +15,10 @@ struct SpawnedChild {
 };
 
 // Starts the executable at `program` with `arguments` after its own name, in this process's
-// environment, its standard input from /dev/null. Returns at once.
-SpawnedChild spawnProgram(const std::string& program, const std::vector<std::string>& arguments);
+// environment, its standard input from `standardInput` (or /dev/null when that is -1). Returns at
+// once.
+SpawnedChild spawnProgram(const std::string& program, const std::vector<std::string>& arguments,
+                          int standardInput = -1);
 
 // Waits for the child to end, retrying interruptions: its wait status, or none (errno set).
 std::optional<int> waitForChild(pid_t child);

@@ -91,7 +91,10 @@ TEST_F(TerminalScriptTest, ZshEndsInTheFolderWhateverItsNameAndTheScriptRemovesI
 
 TEST_F(TerminalScriptTest, TwoScriptsEachRemoveOnlyThemselvesAndAMissingFolderKeepsItsScript) {
     const std::string first = scriptFor(work.path());
+    // A folder removed after its script was written: the script's own "cd" is the last check.
+    ASSERT_EQ(::mkdir((work / "deleted since").c_str(), 0755), 0);
     const std::string second = scriptFor(work / "deleted since");
+    ASSERT_EQ(::rmdir((work / "deleted since").c_str()), 0);
     ASSERT_NE(first, second);
     EXPECT_EQ(runScript(first, "exit\\n").status, 0);
     EXPECT_FALSE(files.itemExists(first));
