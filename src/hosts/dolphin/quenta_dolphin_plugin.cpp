@@ -1,0 +1,177 @@
+// The Dolphin (KDE's file manager, Qt 5) plug-in of the extension: a composition root like the
+// GTK file managers' modules. When Dolphin first asks it for actions, it creates one FinderSync
+// with the Linux adapters for the process; on every right-click it renders the extension's menu
+// as QActions and QMenus: the same titles, order, "Lumvik" submenu of four groups with separators
+// between them, enabled states and the update item. A background right-click reports the folder
+// shown, a selection every selected item (and the folder holding the first as the target); items
+// without a local path (sftp:, trash:, smb:) count as absent. Each rendered menu keeps the
+// situation Dolphin reported for it. Dolphin calls all of this on its main thread, whose Qt event
+// loop runs on GLib's default main context, where the extension's main queue posts its tasks.
+#include "adapters/linux/qt/qt_clipboard_pasteboard.hpp"
+#include "core/shared/file_paths.hpp"
+#include "hosts/menu_module.hpp"
+
+#include <KAbstractFileItemActionPlugin>
+#include <KFileItem>
+#include <KFileItemListProperties>
+#include <KPluginFactory>
+#include <QAction>
+#include <QIcon>
+#include <QList>
+#include <QMenu>
+#include <QUrl>
+#include <QVariantList>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quenta::hosts {
+namespace {
+
+namespace lp = quenta::linux_platform;
+
+using DolphinExtension = ModuleExtension<lp::QtClipboardPasteboard>;
+
+// The one extension of the process. Dolphin creates a plug-in object per file-item-actions
+// object it keeps (one per window, and more for dialogs), so the extension outlives them all; it
+// is never destroyed, since its last users (Qt's clipboard, GLib's main context) may be gone by
+// the time static objects are.
+DolphinExtension& extension() {
+    static auto* const made = new DolphinExtension;
+    return *made;
+}
+
+// The local path of a file item, none for an item that has none (remote and virtual places).
+std::optional<std::string> localPath(const KFileItem& item) {
+    const QUrl url = item.url();
+    if (!url.isLocalFile()) {
+        return std::nullopt;
+    }
+    return trimmingTrailingSlashes(url.toLocalFile().toStdString());
+}
+
+// Dolphin asks for the background menu of a folder with the folder's own item, the root item of
+// its listing, which is named after the listing's "." entry; a selected item carries its own name.
+bool isFolderShown(const KFileItemList& items) {
+    return items.size() == 1 && items.first().name() == QStringLiteral(".");
+}
+
+lp::MenuSituation situationFor(const KFileItemList& items) {
+    if (isFolderShown(items)) {
+        return {localPath(items.first()), std::nullopt};
+    }
+    std::vector<std::string> selected;
+    for (const KFileItem& item : items) {
+        if (auto path = localPath(item)) {
+            selected.push_back(std::move(*path));
+        }
+    }
+    return lp::MenuSituationController::situationForPaths(std::move(selected));
+}
+
+QString qString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// What one right-click was given: the actions (children of `actions`) and the submenus holding
+// them, which Qt lets no QObject own but a widget.
+struct RenderedMenu {
+    std::unique_ptr<QObject> actions = std::make_unique<QObject>();
+    std::vector<std::unique_ptr<QMenu>> submenus;
+
+    ~RenderedMenu() {
+        submenus.clear();  // before the actions they show
+    }
+    RenderedMenu() = default;
+    RenderedMenu(const RenderedMenu&) = delete;
+    RenderedMenu& operator=(const RenderedMenu&) = delete;
+};
+
+class Renderer {
+  public:
+    Renderer(RenderedMenu& into, std::shared_ptr<const lp::MenuSituation> situation)
+        : into_(into), situation_(std::move(situation)) {}
+
+    QList<QAction*> render(const std::vector<MenuItem>& items) {
+        QList<QAction*> rendered;
+        for (const auto& item : items) {
+            rendered.append(renderItem(item));
+        }
+        return rendered;
+    }
+
+  private:
+    QAction* renderItem(const MenuItem& item) {
+        auto* action = new QAction(into_.actions.get());
+        if (item.kind == MenuItem::Kind::separator) {
+            action->setSeparator(true);
+            return action;
+        }
+        action->setText(qString(item.title));
+        if (item.image && !item.image->iconName.empty()) {
+            action->setIcon(QIcon::fromTheme(qString(item.image->iconName)));
+        }
+        action->setEnabled(item.isEnabled());
+        if (!item.submenu.empty()) {
+            auto& submenu = into_.submenus.emplace_back(std::make_unique<QMenu>());
+            submenu->setTitle(action->text());
+            submenu->addActions(render(item.submenu));
+            action->setMenu(submenu.get());
+        }
+        if (!item.action.empty()) {
+            QObject::connect(action, &QAction::triggered, action,
+                             [selector = item.action, situation = situation_] {
+                                 DolphinExtension& running = extension();
+                                 running.controller.answer(situation);
+                                 quenta::ignoreResult(running.finder.perform(selector),
+                                                      "the action logs its own failure; the "
+                                                      "file manager has no place to show it");
+                             });
+        }
+        return action;
+    }
+
+    RenderedMenu& into_;
+    std::shared_ptr<const lp::MenuSituation> situation_;
+};
+
+}  // namespace
+
+class QuentaDolphinPlugin : public KAbstractFileItemActionPlugin {
+    Q_OBJECT
+
+  public:
+    QuentaDolphinPlugin(QObject* parent, const QVariantList&)
+        : KAbstractFileItemActionPlugin(parent) {
+        (void)extension();
+    }
+
+    QList<QAction*> actions(const KFileItemListProperties& items, QWidget*) override {
+        auto situation = std::make_shared<const lp::MenuSituation>(situationFor(items.items()));
+        DolphinExtension& running = extension();
+        running.controller.answer(situation);
+        const Menu menu = running.finder.menu();
+        // Dolphin adds the actions to a menu it owns and does not take them: the plug-in keeps
+        // those of its latest menus, enough for every menu a window can show at once, and lets
+        // the oldest go.
+        if (menus_.size() == kMenusKept) {
+            menus_.pop_front();
+        }
+        RenderedMenu& rendered = *menus_.emplace_back(std::make_unique<RenderedMenu>());
+        return Renderer(rendered, std::move(situation)).render(menu.items);
+    }
+
+  private:
+    static constexpr std::size_t kMenusKept = 8;
+    std::deque<std::unique_ptr<RenderedMenu>> menus_;
+};
+
+// The plug-in's factory, which Dolphin finds through Qt's plug-in loader with the metadata.
+K_PLUGIN_CLASS_WITH_JSON(QuentaDolphinPlugin, "quenta_dolphin_plugin.json")
+
+}  // namespace quenta::hosts
+
+#include "quenta_dolphin_plugin.moc"
