@@ -13,6 +13,7 @@
 
 #include <KAbstractFileItemActionPlugin>
 #include <KFileItem>
+#include <KFileItemActions>
 #include <KFileItemListProperties>
 #include <KPluginFactory>
 #include <QAction>
@@ -115,6 +116,8 @@ class DolphinPluginTest : public ::testing::Test {
         ::setenv("XDG_RUNTIME_DIR", (*home / "runtime").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (*home / "data").c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // Where KIO's own discovery finds the plug-in as it finds it for Dolphin.
+        ::setenv("QT_PLUGIN_PATH", QUENTA_DOLPHIN_PLUGINS, 1);
         for (const char* name : {"XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "DISPLAY",
                                  "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
             ::unsetenv(name);
@@ -197,6 +200,20 @@ TEST_F(DolphinPluginTest, IsEnabledByDefaultAndRendersTheBackgroundMenuOfTheFold
     const QJsonObject metadata = loader->metaData().value("MetaData").toObject();
     EXPECT_TRUE(metadata.value("KPlugin").toObject().value("EnabledByDefault").toBool());
     EXPECT_TRUE(metadata.contains("X-KDE-Show-In-Submenu"));
+    // KIO offers it, by its metadata, for a folder, a file and a mixed selection.
+    runCommand("touch " + shellQuote(work / "f.txt") + " && mkdir " + shellQuote(work / "d"));
+    for (const auto& paths : std::vector<std::vector<std::string>>{
+             {work / "d"}, {work / "f.txt"}, {work / "f.txt", work / "d"}}) {
+        KFileItemList items;
+        for (const auto& path : paths) {
+            items.append(KFileItem(QUrl::fromLocalFile(QString::fromStdString(path))));
+        }
+        KFileItemActions fileItemActions;
+        fileItemActions.setItemListProperties(KFileItemListProperties(items));
+        QMenu menu;
+        fileItemActions.addActionsTo(&menu);
+        EXPECT_NE(find(menu.actions(), "Lumvik"), nullptr) << paths.size() << " " << paths[0];
+    }
     const auto actions = background(work.path());
     EXPECT_EQ(describe(actions), kBackgroundMenu);
     trigger(actions, "Markdown (.md)");
