@@ -2,7 +2,8 @@
 # Stages `cmake --install` of a build folder under a temporary DESTDIR and checks the layout a real
 # install gets: each file manager's module (GNOME Files, Nemo, Caja, Thunar) in its extension
 # folder and in the application's plug-ins folder, each starting the installed quentaapp and
-# exporting only its three entry points, the GTK 3 ones without GTK 4; quentaapp; its desktop entry, valid and claiming the
+# exporting only its three entry points, the GTK 3 ones without GTK 4; Dolphin's plug-in, when it
+# is built; quentaapp; its desktop entry, valid and claiming the
 # quentaapp scheme, with the scheme-handler cache refreshed.
 # Usage: nautilus_install_test.sh BUILD_DIR
 set -eu
@@ -49,6 +50,16 @@ nemo libnemo-extension extensiondir nemo_module_(initialize|shutdown|list_types)
 caja libcaja-extension extensiondir caja_module_(initialize|shutdown|list_types)
 thunar thunarx-3 extensionsdir thunar_extension_(initialize|shutdown|list_types)
 EOF
+# Dolphin's plug-in, where it was built: in Qt's plug-ins folder and the application's, not
+# executable, starting the installed quentaapp, showing only Qt's two plug-in entry points.
+dolphindir="$(cache_value QUENTA_DOLPHIN_PLUGIN_DIR)"
+if [ -n "$dolphindir" ]; then
+  for plugin in "$stage$dolphindir/quenta_dolphin.so" "$stage$prefix/lib/quentaapp/plugins/quenta_dolphin.so"; do
+    check "plug-in installed without the executable bit: $plugin" sh -c "test -f '$plugin' && test ! -x '$plugin'"
+    check "plug-in starts the installed quentaapp" grep -q -a -F "$app" "$plugin"
+    check "plug-in exports only Qt's two entry points" sh -c "nm -D --defined-only '$plugin' | grep -v ' A ' | awk '{print \$3}' | sort | tr '\n' ' ' | grep -qx 'qt_plugin_instance qt_plugin_query_metadata '"
+  done
+fi
 check "quentaapp installed" test -x "$stage$app"
 entry="$stage$prefix/share/applications/quentaapp.desktop"
 check "desktop entry installed" test -f "$entry"
