@@ -224,6 +224,7 @@ TEST_F(DolphinPluginTest, IsEnabledByDefaultAndRendersTheBackgroundMenuOfTheFold
 
 TEST_F(DolphinPluginTest, ASelectionEnablesCutAndTrashAndTargetsTheFolderThatHoldsIt) {
     runCommand("touch " + shellQuote(work / "b") + " " + shellQuote(work / "a a"));
+    EXPECT_TRUE(selection({}).isEmpty());  // nothing reported, no menu
     const auto one = selection({work / "b"});
     EXPECT_THAT(describe(one), HasSubstr("剪切\n粘贴到此处 (disabled)\n移到废纸篓\n"));
     const auto several = selection({work / "b", work / "a a"});

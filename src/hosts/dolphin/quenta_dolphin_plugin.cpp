@@ -150,6 +150,9 @@ class QuentaDolphinPlugin : public KAbstractFileItemActionPlugin {
     }
 
     QList<QAction*> actions(const KFileItemListProperties& items, QWidget*) override {
+        if (items.items().isEmpty()) {
+            return {};  // nothing reported, no menu (as in the other hosts)
+        }
         auto situation = std::make_shared<const lp::MenuSituation>(situationFor(items.items()));
         DolphinExtension& running = extension();
         running.controller.answer(situation);
