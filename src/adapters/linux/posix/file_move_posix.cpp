@@ -368,7 +368,8 @@ int MoveEngine::scan(int dirFd, const std::string& name, const std::string& rela
     std::sort(names.begin(), names.end());
     for (const auto& child : names) {
         entries_[index].children.push_back(entries_.size());
-        const std::string below = relative.empty() ? child : relative + "/" + child;
+        const std::string below =
+            relative.empty() ? child : std::string(relative).append("/").append(child);
         if (const int error = scan(fd.get(), child, below); error != 0) {
             return error;
         }
