@@ -16,8 +16,8 @@ namespace {
 // there is no per-user folder): registering links the module shipped in the plug-ins folder
 // there, and `EXECUTABLE -q` ends the running file manager, which loads its modules when it
 // starts again on its next use.
-FileManagerSteps linkedModule(std::string executable, std::string moduleName,
-                              std::string extensionFolder) {
+FileManagerSteps linkedModule(std::string executable, const std::string& moduleName,
+                              const std::string& extensionFolder) {
     return {executable,
             moduleName,
             [moduleName, extensionFolder](const std::string& extensionPath) {

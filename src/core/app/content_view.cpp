@@ -89,7 +89,8 @@ void ContentView::openExtensionsSettings() {
         return;
     }
     if (!table_.secondSettingsAddress.empty()) {
-        static_cast<void>(ports_.workspace.openURL(table_.secondSettingsAddress));
+        ignoreResult(ports_.workspace.openURL(table_.secondSettingsAddress),
+                     "the last settings address: there is nothing else to try");
     }
 }
 
@@ -129,7 +130,8 @@ void ContentView::checkForUpdates() {
 
 void ContentView::downloadNewVersion() {
     if (updateStatus_.release) {
-        static_cast<void>(ports_.workspace.openURL(updateStatus_.release->pageURL));
+        ignoreResult(ports_.workspace.openURL(updateStatus_.release->pageURL),
+                     "the workspace reports a page it cannot open itself");
     }
 }
 

@@ -63,8 +63,9 @@ struct RevealCall {
 void folderOpened(GObject*, GAsyncResult* result, gpointer data) {
     std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
     GError* error = nullptr;
-    // The reveal is best effort: a folder that cannot be opened either is left at that.
-    static_cast<void>(g_app_info_launch_default_for_uri_finish(result, &error));
+    ignoreResult(
+        g_app_info_launch_default_for_uri_finish(result, &error),
+        "the reveal is best effort: a folder that cannot be opened either is left at that");
     g_clear_error(&error);
     --call->reveals->pending;
 }

@@ -1,5 +1,7 @@
 #include "adapters/linux/gtk/gtk_progress_window.hpp"
 
+#include "ports/error.hpp"
+
 #include <glib.h>
 #include <gtkmm/box.h>
 
@@ -11,7 +13,8 @@ namespace {
 
 std::string megabytes(std::uint64_t bytes) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    ignoreResult(std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6),
+                 "32 bytes hold the megabytes of any 64-bit size");
     return text;
 }
 
@@ -26,7 +29,7 @@ void handlePendingEvents() {
 }  // namespace
 
 GtkProgressWindow::~GtkProgressWindow() {
-    close();
+    GtkProgressWindow::close();
 }
 
 void GtkProgressWindow::build() {

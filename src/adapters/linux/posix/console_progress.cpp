@@ -1,5 +1,7 @@
 #include "adapters/linux/posix/console_progress.hpp"
 
+#include "ports/error.hpp"
+
 #include <unistd.h>
 
 #include <cinttypes>
@@ -13,12 +15,13 @@ volatile std::sig_atomic_t interrupted = 0;
 void onInterrupt(int) {
     interrupted = 1;
     // The next interrupt ends the process.
-    std::signal(SIGINT, SIG_DFL);
+    ignoreResult(std::signal(SIGINT, SIG_DFL), "the default action cannot be refused");
 }
 
 std::string megabytes(std::uint64_t bytes) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    ignoreResult(std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6),
+                 "32 bytes hold the megabytes of any 64-bit size");
     return text;
 }
 

@@ -13,7 +13,7 @@ namespace quenta::linux_platform {
 class ConsoleProgress : public ProgressDisplay {
   public:
     explicit ConsoleProgress(std::FILE* stream) : stream_(stream) {}
-    ~ConsoleProgress() override { close(); }
+    ~ConsoleProgress() override { ConsoleProgress::close(); }
     ConsoleProgress(const ConsoleProgress&) = delete;
     ConsoleProgress& operator=(const ConsoleProgress&) = delete;
 

@@ -89,7 +89,8 @@ int removeTree(int dirFd, const std::string& name, bool makeWritable) {
             return errno;
         }
         if (makeWritable) {
-            (void)::fchmod(folder.get(), 0700);
+            ignoreResult(::fchmod(folder.get(), 0700),
+                         "a folder that stays read-only fails the removal below, which reports it");
         }
         std::vector<std::string> names;
         if (const int error = listNames(folder.get(), names); error != 0) {
@@ -197,7 +198,8 @@ void removeStalePartials(int folderFd) {
     }
     for (const auto& name : names) {
         if (isStalePartial(name)) {
-            (void)removeTree(folderFd, name, true);
+            ignoreResult(removeTree(folderFd, name, true),
+                         "a stale partial item that stays is tried again by the next move");
         }
     }
 }
@@ -366,7 +368,8 @@ int MoveEngine::scan(int dirFd, const std::string& name, const std::string& rela
     std::sort(names.begin(), names.end());
     for (const auto& child : names) {
         entries_[index].children.push_back(entries_.size());
-        const std::string below = relative.empty() ? child : relative + "/" + child;
+        const std::string below =
+            relative.empty() ? child : std::string(relative).append("/").append(child);
         if (const int error = scan(fd.get(), child, below); error != 0) {
             return error;
         }
@@ -482,7 +485,8 @@ int MoveEngine::copyFile(const Entry& entry, int srcDir, int dstDir, const std::
     const timespec times[2] = {entry.info.st_atim, entry.info.st_mtim};
     // The owner first: changing it clears the set-user-ID and set-group-ID bits. The attributes
     // after the mode, as an access ACL sets the group bits of the mode.
-    (void)::fchown(out.get(), entry.info.st_uid, entry.info.st_gid);
+    ignoreResult(::fchown(out.get(), entry.info.st_uid, entry.info.st_gid),
+                 "the owner is kept where permitted, as mv keeps it");
     if (::fchmod(out.get(), entry.info.st_mode & 07777) != 0) {
         return errno;
     }
@@ -518,7 +522,8 @@ int MoveEngine::copyFolder(const Entry& entry, int srcDir, int dstDir, const std
         }
     }
     const timespec times[2] = {entry.info.st_atim, entry.info.st_mtim};
-    (void)::fchown(to.get(), entry.info.st_uid, entry.info.st_gid);
+    ignoreResult(::fchown(to.get(), entry.info.st_uid, entry.info.st_gid),
+                 "the owner is kept where permitted, as mv keeps it");
     if (::fchmod(to.get(), entry.info.st_mode & 07777) != 0) {
         return errno;
     }
@@ -583,7 +588,8 @@ int MoveEngine::copyEntry(std::size_t index, int srcDir, int dstDir, const std::
         return errno;
     }
     topCreated_ = true;
-    (void)::fchownat(dstDir, dstName.c_str(), info.st_uid, info.st_gid, AT_SYMLINK_NOFOLLOW);
+    ignoreResult(::fchownat(dstDir, dstName.c_str(), info.st_uid, info.st_gid, AT_SYMLINK_NOFOLLOW),
+                 "the owner is kept where permitted, as mv keeps it");
     if (!S_ISLNK(info.st_mode) &&
         ::fchmodat(dstDir, dstName.c_str(), info.st_mode & 07777, 0) != 0) {
         return errno;
@@ -645,8 +651,9 @@ void MoveEngine::removeCopiesOfWhatStays(int destinationParent, const std::strin
             continue;
         }
         const std::string path = joined(toName, entry.relative);
-        (void)::unlinkat(destinationParent, path.c_str(),
-                         S_ISDIR(entry.info.st_mode) ? AT_REMOVEDIR : 0);
+        ignoreResult(::unlinkat(destinationParent, path.c_str(),
+                                S_ISDIR(entry.info.st_mode) ? AT_REMOVEDIR : 0),
+                     "a copy that cannot be removed is left under the hidden partial name");
     }
 }
 
@@ -718,7 +725,8 @@ Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& 
     }
     if (error != 0) {
         if (topCreated_) {
-            (void)removeTree(destination.get(), partialName_, true);
+            ignoreResult(removeTree(destination.get(), partialName_, true),
+                         "what stays of the copy keeps its hidden partial name");
         }
         if (error == ECANCELED) {
             return Error{ErrorKind::cancelled, errorFromErrno(ECANCELED).description};
@@ -728,13 +736,15 @@ Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& 
     // The rename is made durable before any of the source goes.
     if (::fsync(destination.get()) != 0) {
         const int flushError = errno;
-        (void)removeTree(destination.get(), toName, true);
+        ignoreResult(removeTree(destination.get(), toName, true),
+                     "the failure being reported is the one that matters");
         return errorFromErrno(flushError);
     }
 
     removeSource(source.get(), fromName);
     if (removed_ == 0) {
-        (void)removeTree(destination.get(), toName, true);
+        ignoreResult(removeTree(destination.get(), toName, true),
+                     "the failure being reported is the one that matters");
         if (removalError_ != 0) {
             return errorFromErrno(removalError_);
         }

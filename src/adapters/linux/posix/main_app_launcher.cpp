@@ -101,7 +101,8 @@ MainAppLauncher::MainAppLauncher(std::string applicationPath, MainQueue& mainQue
 MainAppLauncher::~MainAppLauncher() {
     if (stop_.valid()) {
         const std::uint64_t one = 1;
-        static_cast<void>(::write(stop_.get(), &one, sizeof one));
+        ignoreResult(::write(stop_.get(), &one, sizeof one),
+                     "an eventfd counter written once cannot be full");
     }
     std::list<std::unique_ptr<Waiter>> waiters;
     {
@@ -170,7 +171,8 @@ void MainAppLauncher::openInBrowser(const std::string& url) {
     const SpawnedChild child = spawnProgram("/usr/bin/xdg-open", {url});
     if (child.error == 0) {
         addWaiter([this, pid = child.pid] {
-            static_cast<void>(waitForChildUnlessStopped(pid, stop_.get()));
+            ignoreResult(waitForChildUnlessStopped(pid, stop_.get()),
+                         "the browser's exit status says nothing about the page");
         });
     }
 }

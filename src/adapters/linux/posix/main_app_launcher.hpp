@@ -28,7 +28,7 @@ namespace quenta::linux_platform {
 // the requests still in flight, without a completion; their processes are left running.
 class MainAppLauncher : public ApplicationLauncher {
   public:
-    static constexpr std::size_t kLongestArgument = 64 * 1024;
+    static constexpr std::size_t kLongestArgument = std::size_t{64} * 1024;
 
     // `mainQueue` outlives the launcher.
     MainAppLauncher(std::string applicationPath, MainQueue& mainQueue);

@@ -141,7 +141,7 @@ Status writeEntries(int folderFd, const Entries& entries) {
         if (::unlinkat(folderFd, kEntriesName, 0) != 0 && errno != ENOENT) {
             return errorFromErrno(errno, kEntriesName);
         }
-        static_cast<void>(::fsync(folderFd));  // the removal stands whether or not it is flushed
+        ignoreResult(::fsync(folderFd), "the removal stands whether or not it is flushed");
         return {};
     }
     UniqueFd fd(
@@ -155,7 +155,7 @@ Status writeEntries(int folderFd, const Entries& entries) {
         ::unlinkat(folderFd, kSideName, 0);
         return errorFromErrno(failure, kSideName);
     }
-    static_cast<void>(::fsync(folderFd));  // the rename stands whether or not it is flushed
+    ignoreResult(::fsync(folderFd), "the rename stands whether or not it is flushed");
     return {};
 }
 
