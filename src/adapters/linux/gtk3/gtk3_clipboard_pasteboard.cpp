@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
+
 namespace quenta::linux_platform {
 namespace {
 
@@ -15,33 +17,7 @@ void offerToDesktopClipboard(std::string_view text) {
 
 }  // namespace
 
-Status Gtk3ClipboardPasteboard::clearContents() {
-    return store_.clearContents();
-}
-
-Status Gtk3ClipboardPasteboard::setString(std::string_view text, std::string_view type) {
-    Status stored = store_.setString(text, type);
-    if (type == kPlainTextType) {
-        offerToDesktopClipboard(text);
-    }
-    return stored;
-}
-
-Status Gtk3ClipboardPasteboard::replaceContents(const Entries& entries) {
-    Status stored = store_.replaceContents(entries);
-    if (const auto plain = entries.find(kPlainTextType); plain != entries.end()) {
-        offerToDesktopClipboard(plain->second);
-    }
-    return stored;
-}
-
-Result<bool> Gtk3ClipboardPasteboard::clearContentsIfString(std::string_view type,
-                                                            std::string_view text) {
-    return store_.clearContentsIfString(type, text);
-}
-
-std::optional<std::string> Gtk3ClipboardPasteboard::stringForType(std::string_view type) const {
-    return store_.stringForType(type);
-}
+Gtk3ClipboardPasteboard::Gtk3ClipboardPasteboard(Pasteboard& store)
+    : ClipboardOfferingPasteboard(store, offerToDesktopClipboard) {}
 
 }  // namespace quenta::linux_platform

@@ -2,6 +2,8 @@
 
 #include <gdk/gdk.h>
 
+#include <string>
+
 namespace quenta::linux_platform {
 namespace {
 
@@ -14,33 +16,7 @@ void offerToDesktopClipboard(std::string_view text) {
 
 }  // namespace
 
-Status DesktopClipboardPasteboard::clearContents() {
-    return store_.clearContents();
-}
-
-Status DesktopClipboardPasteboard::setString(std::string_view text, std::string_view type) {
-    Status stored = store_.setString(text, type);
-    if (type == kPlainTextType) {
-        offerToDesktopClipboard(text);
-    }
-    return stored;
-}
-
-Status DesktopClipboardPasteboard::replaceContents(const Entries& entries) {
-    Status stored = store_.replaceContents(entries);
-    if (const auto plain = entries.find(kPlainTextType); plain != entries.end()) {
-        offerToDesktopClipboard(plain->second);
-    }
-    return stored;
-}
-
-Result<bool> DesktopClipboardPasteboard::clearContentsIfString(std::string_view type,
-                                                               std::string_view text) {
-    return store_.clearContentsIfString(type, text);
-}
-
-std::optional<std::string> DesktopClipboardPasteboard::stringForType(std::string_view type) const {
-    return store_.stringForType(type);
-}
+DesktopClipboardPasteboard::DesktopClipboardPasteboard(Pasteboard& store)
+    : ClipboardOfferingPasteboard(store, offerToDesktopClipboard) {}
 
 }  // namespace quenta::linux_platform

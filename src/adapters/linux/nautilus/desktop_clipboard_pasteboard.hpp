@@ -1,32 +1,16 @@
 #pragma once
 
-#include "ports/pasteboard.hpp"
-
-#include <optional>
-#include <string>
-#include <string_view>
+#include "adapters/linux/clipboard_offering_pasteboard.hpp"
 
 namespace quenta::linux_platform {
 
-// The general pasteboard for a host that runs inside a GTK process with a display (the Nautilus
-// module): every entry lives in the per-user store as everywhere else, and the plain-text entry is
-// also put on the clipboard of the process's default GDK display, so that a text field of any
-// application pastes it. Reading asks the store only. Without a display the store alone is used.
-// Clearing clears the store only: the desktop clipboard keeps its contents until the next plain
-// text replaces them. Main thread only (GDK's rule).
-class DesktopClipboardPasteboard : public Pasteboard {
+// The general pasteboard for the Nautilus module: the per-user store, with the plain text also
+// put on the clipboard of the process's default GDK display through GTK 4, Nautilus's toolkit.
+// Without a display the store alone is used. Main thread only (GDK's rule).
+class DesktopClipboardPasteboard : public ClipboardOfferingPasteboard {
   public:
     // `store` outlives this object.
-    explicit DesktopClipboardPasteboard(Pasteboard& store) : store_(store) {}
-
-    Status clearContents() override;
-    Status setString(std::string_view text, std::string_view type) override;
-    Status replaceContents(const Entries& entries) override;
-    Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
-    [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
-
-  private:
-    Pasteboard& store_;
+    explicit DesktopClipboardPasteboard(Pasteboard& store);
 };
 
 }  // namespace quenta::linux_platform
