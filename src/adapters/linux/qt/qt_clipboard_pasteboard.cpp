@@ -23,33 +23,7 @@ void offerToDesktopClipboard(std::string_view text) {
 
 }  // namespace
 
-Status QtClipboardPasteboard::clearContents() {
-    return store_.clearContents();
-}
-
-Status QtClipboardPasteboard::setString(std::string_view text, std::string_view type) {
-    Status stored = store_.setString(text, type);
-    if (type == kPlainTextType) {
-        offerToDesktopClipboard(text);
-    }
-    return stored;
-}
-
-Status QtClipboardPasteboard::replaceContents(const Entries& entries) {
-    Status stored = store_.replaceContents(entries);
-    if (const auto plain = entries.find(kPlainTextType); plain != entries.end()) {
-        offerToDesktopClipboard(plain->second);
-    }
-    return stored;
-}
-
-Result<bool> QtClipboardPasteboard::clearContentsIfString(std::string_view type,
-                                                          std::string_view text) {
-    return store_.clearContentsIfString(type, text);
-}
-
-std::optional<std::string> QtClipboardPasteboard::stringForType(std::string_view type) const {
-    return store_.stringForType(type);
-}
+QtClipboardPasteboard::QtClipboardPasteboard(Pasteboard& store)
+    : ClipboardOfferingPasteboard(store, offerToDesktopClipboard) {}
 
 }  // namespace quenta::linux_platform
