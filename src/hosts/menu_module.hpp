@@ -115,6 +115,20 @@ class MenuModule {
         g_object_weak_ref(G_OBJECT(instance), forgetProvider, nullptr);
     }
 
+    // The description of the module's provider type, which every host registers under the name
+    // "QuentaMenuProvider": a plain GObject, tracked as it is created, that implements the host's
+    // menu-provider interface.
+    static GTypeInfo providerTypeInfo() {
+        struct Provider {
+            GObject parent;
+        };
+        struct ProviderClass {
+            GObjectClass parent;
+        };
+        return {sizeof(ProviderClass), nullptr, nullptr,       nullptr, nullptr, nullptr,
+                sizeof(Provider),      0,       trackProvider, nullptr};
+    }
+
     // The items of the menu `menuName` ("background", "selection") for what the host reported.
     static GList* menuFor(const char* menuName, lp::MenuSituation reported) {
         if (extension_ == nullptr) {

@@ -79,28 +79,10 @@ void initializeMenuProvider(gpointer iface, gpointer) {
     provider->get_toolbar_items = getToolbarItems;
 }
 
-struct QuentaMenuProvider {
-    GObject parent;
-};
-struct QuentaMenuProviderClass {
-    GObjectClass parent;
-};
-
 }  // namespace
 
 void caja_module_initialize(GTypeModule* module) {
-    const GTypeInfo info = {
-        sizeof(QuentaMenuProviderClass),
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        sizeof(QuentaMenuProvider),
-        0,
-        Module::trackProvider,
-        nullptr,
-    };
+    const GTypeInfo info = Module::providerTypeInfo();
     providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "QuentaMenuProvider", &info,
                                                static_cast<GTypeFlags>(0));
     const GInterfaceInfo menuProvider = {initializeMenuProvider, nullptr, nullptr};

@@ -53,15 +53,6 @@ using Module = quenta::hosts::MenuModule<Nautilus>;
 
 GType providerType = 0;
 
-// The menu provider Nautilus creates from the listed type: a plain GObject whose class implements
-// NautilusMenuProvider; all its state lives in the module.
-struct QuentaMenuProvider {
-    GObject parent;
-};
-struct QuentaMenuProviderClass {
-    GObjectClass parent;
-};
-
 // Nautilus also asks with an empty selection; that menu is never shown, the background's is.
 GList* getFileItems(NautilusMenuProvider*, GList* files) {
     if (files == nullptr) {
@@ -85,18 +76,7 @@ void initializeMenuProvider(gpointer iface, gpointer) {
 }  // namespace
 
 void nautilus_module_initialize(GTypeModule* module) {
-    const GTypeInfo info = {
-        sizeof(QuentaMenuProviderClass),
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        sizeof(QuentaMenuProvider),
-        0,
-        Module::trackProvider,
-        nullptr,
-    };
+    const GTypeInfo info = Module::providerTypeInfo();
     providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "QuentaMenuProvider", &info,
                                                static_cast<GTypeFlags>(0));
     const GInterfaceInfo menuProvider = {initializeMenuProvider, nullptr, nullptr};

@@ -75,30 +75,12 @@ void initializeMenuProvider(gpointer iface, gpointer) {
     provider->get_folder_menu_items = getFolderMenuItems;
 }
 
-struct QuentaMenuProvider {
-    GObject parent;
-};
-struct QuentaMenuProviderClass {
-    GObjectClass parent;
-};
-
 }  // namespace
 
 void thunar_extension_initialize(ThunarxProviderPlugin* plugin) {
     // The extension keeps threads and static state: Thunar must never unload the module.
     thunarx_provider_plugin_set_resident(plugin, TRUE);
-    const GTypeInfo info = {
-        sizeof(QuentaMenuProviderClass),
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        nullptr,
-        sizeof(QuentaMenuProvider),
-        0,
-        Module::trackProvider,
-        nullptr,
-    };
+    const GTypeInfo info = Module::providerTypeInfo();
     providerType = thunarx_provider_plugin_register_type(
         plugin, G_TYPE_OBJECT, "QuentaMenuProvider", &info, static_cast<GTypeFlags>(0));
     const GInterfaceInfo menuProvider = {initializeMenuProvider, nullptr, nullptr};
