@@ -1,5 +1,6 @@
 #include "adapters/linux/gtk/gtk_progress_window.hpp"
 
+#include "core/shared/byte_size.hpp"
 #include "ports/error.hpp"
 
 #include <glib.h>
@@ -10,13 +11,6 @@
 
 namespace quenta::linux_platform {
 namespace {
-
-std::string megabytes(std::uint64_t bytes) {
-    char text[32];
-    ignoreResult(std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6),
-                 "32 bytes hold the megabytes of any 64-bit size");
-    return text;
-}
 
 // Lets the main loop draw the window and deliver its input without waiting for more.
 void handlePendingEvents() {
@@ -74,7 +68,7 @@ void GtkProgressWindow::show(const std::string& item, std::uint64_t doneBytes,
         build();
     }
     item_->set_text("正在移动：" + item);
-    bytes_->set_text(megabytes(doneBytes) + " / " + megabytes(totalBytes));
+    bytes_->set_text(megabytesText(doneBytes) + " / " + megabytesText(totalBytes));
     bar_->set_fraction(
         totalBytes == 0 ? 1.0 : static_cast<double>(doneBytes) / static_cast<double>(totalBytes));
     handlePendingEvents();

@@ -1,5 +1,6 @@
 #include "adapters/linux/posix/console_progress.hpp"
 
+#include "core/shared/byte_size.hpp"
 #include "ports/error.hpp"
 
 #include <unistd.h>
@@ -16,13 +17,6 @@ void onInterrupt(int) {
     interrupted = 1;
     // The next interrupt ends the process.
     ignoreResult(std::signal(SIGINT, SIG_DFL), "the default action cannot be refused");
-}
-
-std::string megabytes(std::uint64_t bytes) {
-    char text[32];
-    ignoreResult(std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6),
-                 "32 bytes hold the megabytes of any 64-bit size");
-    return text;
 }
 
 }  // namespace
@@ -43,7 +37,7 @@ void ConsoleProgress::show(const std::string& item, std::uint64_t doneBytes,
     const unsigned percent =
         totalBytes == 0 ? 100 : static_cast<unsigned>(doneBytes * 100 / totalBytes);
     std::fprintf(stream_, "\r正在移动 %s：%s / %s（%u%%），按 Ctrl+C 取消\033[K", item.c_str(),
-                 megabytes(doneBytes).c_str(), megabytes(totalBytes).c_str(), percent);
+                 megabytesText(doneBytes).c_str(), megabytesText(totalBytes).c_str(), percent);
     std::fflush(stream_);
 }
 
