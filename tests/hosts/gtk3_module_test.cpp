@@ -5,6 +5,7 @@
 #include "adapters/linux/posix/defaults_json_file.hpp"
 #include "adapters/linux/posix/pasteboard_store.hpp"
 #include "hosts/gtk3_test_host.hpp"
+#include "support/extension_requests.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -123,29 +124,12 @@ class Gtk3ModuleTest : public ::testing::Test {
     };
 
     static std::string log() { return readFile(*home / ".local/state/QuentaFinderExtension.log"); }
-    // Waits (at most 10 s) until quentaapp has taken every request sent so far, running the main
-    // loop as the file manager does: the module learns the outcome of a request on its main queue.
+    // Runs the host's event loop while it waits, as the file manager would.
     static void waitForRequests() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < deadline) {
+        waitForExtensionRequests(*home / ".local/state/QuentaFinderExtension.log", [] {
             while (g_main_context_iteration(nullptr, FALSE)) {
             }
-            const std::string text = log();
-            if (count(text, "] opening callback URL: ") ==
-                count(text, "] main app open request sent\n") +
-                    count(text, "] failed to open main app: ")) {
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        ADD_FAILURE() << "quentaapp did not take the requests:\n" << log();
-    }
-    static std::size_t count(const std::string& text, const std::string& part) {
-        std::size_t found = 0;
-        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-            ++found;
-        }
-        return found;
+        });
     }
 
     static TempDir* home;
