@@ -26,7 +26,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quenta::testing {

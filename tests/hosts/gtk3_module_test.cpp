@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 namespace quenta::testing {
 namespace {

@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 
 namespace quenta::testing {
 namespace {
