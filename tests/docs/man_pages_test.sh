@@ -12,6 +12,7 @@ failures=0
 # A home of its own, whose defaults hold off the extension's update check, so that asking
 # quenta-finder for its menu neither reaches the network nor touches the user's files.
 mkdir -p "$scratch/home/.config/QuentaFinderExtension"
+# shellcheck disable=SC2016 # "$date" is the defaults file's key for a date
 printf '{"UpdateNextCheckDate": {"$date": 32503680000000}}\n' \
   >"$scratch/home/.config/QuentaFinderExtension/defaults.json"
 run() {
@@ -31,8 +32,10 @@ help_words() {
 
 # The selectors of the menu quenta-finder prints.
 menu_selectors() {
-  run "$bin_dir/quenta-finder" --targeted "$scratch" menu |
-    sed -n 's/.* -> \([A-Za-z]*\).*/\1/p'
+  if ! run "$bin_dir/quenta-finder" --targeted "$scratch" menu >"$scratch/menu"; then
+    echo "FAIL: quenta-finder menu" >&2; failures=$((failures + 1))
+  fi
+  sed -n 's/.* -> \([A-Za-z]*\).*/\1/p' "$scratch/menu"
 }
 
 for program in quentaapp quenta-finder; do
