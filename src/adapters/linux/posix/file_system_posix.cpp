@@ -149,7 +149,7 @@ bool PosixFileSystem::sameContents(const std::string& first, const std::string& 
     if (infoA.st_size != infoB.st_size) {
         return false;
     }
-    constexpr std::size_t kChunk = 64 * 1024;
+    constexpr std::size_t kChunk = std::size_t{64} * 1024;
     std::string bufferA(kChunk, '\0');
     std::string bufferB(kChunk, '\0');
     while (true) {
