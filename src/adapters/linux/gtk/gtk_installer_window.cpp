@@ -177,7 +177,7 @@ Gtk::Button* GtkInstallerWindow::commandButton(const ContentView::Command& comma
     auto* image = Gtk::make_managed<Gtk::Image>();
     image->set_from_icon_name(iconName(command.symbol));
     content->append(*image);
-    content->append(*Gtk::make_managed<Gtk::Label>(std::string(command.label)));
+    content->append(*Gtk::make_managed<Gtk::Label>(view_->localized(command.label)));
     auto* button = Gtk::make_managed<Gtk::Button>();
     button->set_child(*content);
     return button;
