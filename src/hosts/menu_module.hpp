@@ -12,6 +12,7 @@
 #include "adapters/linux/posix/desktop_folder_query.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
 #include "adapters/linux/posix/freedesktop_icons.hpp"
+#include "adapters/linux/posix/gettext_localizer.hpp"
 #include "adapters/linux/posix/install_layout.hpp"
 #include "adapters/linux/posix/main_app_launcher.hpp"
 #include "adapters/linux/posix/pasteboard_store.hpp"
@@ -54,8 +55,11 @@ struct ModuleExtension {
     lp::LazyHttpClient http{mainQueue, lp::httpClientModulePath()};
     lp::ProjectBundle bundle;
     UpdateChecker updateChecker{defaults, http, mainQueue, clock, bundle};
-    FinderSync finder{{fileSystem, controller, frontWindow, pasteboard, launcher, icons, log},
-                      updateChecker};
+    // The menu in the language of the host's locale, which the host has set.
+    lp::GettextLocalizer localizer{lp::localeDirectory()};
+    FinderSync finder{
+        {fileSystem, controller, frontWindow, pasteboard, launcher, icons, log, localizer},
+        updateChecker};
 };
 
 // Names unique among the items a host holds at once (hosts keep one action per item name for a

@@ -7,6 +7,7 @@
 #include "adapters/linux/posix/desktop_folder_query.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
 #include "adapters/linux/posix/freedesktop_icons.hpp"
+#include "adapters/linux/posix/gettext_localizer.hpp"
 #include "adapters/linux/posix/install_layout.hpp"
 #include "adapters/linux/posix/main_app_launcher.hpp"
 #include "adapters/linux/posix/pasteboard_store.hpp"
@@ -19,7 +20,6 @@
 #include <glib.h>
 
 #include <chrono>
-#include <clocale>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -158,8 +158,7 @@ int run(quenta::FinderSync& finder, const std::string& command, const std::strin
         const CountingLauncher& launcher);
 
 int main(int argc, char** argv) {
-    quenta::ignoreResult(std::setlocale(LC_ALL, ""),
-                         "without the user's locale the C library speaks in the C locale");
+    quenta::linux_platform::useLocaleForMessages();
     ArgumentsController controller;
     std::string command;
     std::string selector;
@@ -249,8 +248,11 @@ int main(int argc, char** argv) {
     CountingHttpClient http(network);
     quenta::linux_platform::ProjectBundle bundle;
     quenta::UpdateChecker updateChecker(defaults, http, mainQueue, clock, bundle);
+    const quenta::linux_platform::GettextLocalizer localizer(
+        quenta::linux_platform::localeDirectory());
     quenta::FinderSync finder(
-        {fileSystem, controller, frontWindow, pasteboard, launcher, icons, log}, updateChecker);
+        {fileSystem, controller, frontWindow, pasteboard, launcher, icons, log, localizer},
+        updateChecker);
     const int status = run(finder, command, selector, launcher);
     runMainLoopUntil([&http] { return http.pending() == 0; }, std::chrono::seconds(20));
     return status;

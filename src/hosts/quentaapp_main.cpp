@@ -10,6 +10,7 @@
 #include "adapters/linux/posix/console_progress.hpp"
 #include "adapters/linux/posix/console_workspace.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/gettext_localizer.hpp"
 #include "adapters/linux/posix/install_layout.hpp"
 #include "adapters/linux/posix/pasteboard_store.hpp"
 #include "adapters/linux/posix/random_uuid_source.hpp"
@@ -26,7 +27,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +159,8 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
     quenta::linux_platform::PosixFileSystem fileSystem;
     quenta::linux_platform::SystemClock clock;
     quenta::linux_platform::RandomUuidSource uuids;
+    const quenta::linux_platform::GettextLocalizer localizer(
+        quenta::linux_platform::localeDirectory());
     quenta::linux_platform::ConsoleAlerts alerts(stderr);
     quenta::ActivityLog log(fileSystem, clock, std::string(quenta::QuentaCreator::kLogFileName));
 
@@ -173,9 +175,9 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
     }
 
     quenta::linux_platform::PasteboardStore pasteboard;
-    quenta::linux_platform::ConsoleProgress progress(stderr);
+    quenta::linux_platform::ConsoleProgress progress(stderr, localizer);
     quenta::QuentaCreator creator(
-        {fileSystem, alerts, *workspace, uuids, log, pasteboard, &progress, &clock});
+        {fileSystem, alerts, *workspace, uuids, log, pasteboard, &progress, &clock, localizer});
     for (const auto& url : urls) {
         creator.handle(url);
     }
@@ -220,7 +222,8 @@ int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
     }
     const int status = shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
                                   quenta::linux_platform::desktopEntriesPath(),
-                                  quenta::linux_platform::httpClientModulePath(), takenDescriptor});
+                                  quenta::linux_platform::httpClientModulePath(),
+                                  quenta::linux_platform::localeDirectory(), takenDescriptor});
     if (status != quenta::kShellDisplayUnavailable) {
         return status;
     }
@@ -268,8 +271,7 @@ int runDesktopDetached(const std::vector<std::string>& urls) {
 // Result::value() can throw only when asked for a value it does not hold; every caller asks ok()
 // first.
 int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
-    quenta::ignoreResult(std::setlocale(LC_ALL, ""),
-                         "without the user's locale the C library speaks in the C locale");
+    quenta::linux_platform::useLocaleForMessages();
     Arguments arguments = parseArguments(argc, argv);
     if (arguments.error.empty() && arguments.fromStandardInput && !arguments.help &&
         !arguments.version) {

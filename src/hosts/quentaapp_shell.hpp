@@ -16,6 +16,8 @@ struct ShellLaunch {
     std::string plugInsPath;
     std::string desktopEntriesPath;
     std::string httpModulePath;
+    // The folder of the message catalogues of the user's language.
+    std::string localeDirectory;
     // A descriptor to write one byte to, and close, once this process has taken the URLs as the
     // resident instance; -1 when no one waits for that. With one, the process was started in the
     // background for the request: the shell leaves the caller's session and its pipes. A process

@@ -13,6 +13,7 @@
 #include "adapters/linux/posix/defaults_json_file.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
 #include "adapters/linux/posix/freedesktop_icons.hpp"
+#include "adapters/linux/posix/gettext_localizer.hpp"
 #include "adapters/linux/posix/pasteboard_store.hpp"
 #include "adapters/linux/posix/process_runner_posix.hpp"
 #include "adapters/linux/posix/random_uuid_source.hpp"
@@ -42,9 +43,11 @@ using namespace linux_platform;
 // Everything the resident instance runs on, built at start-up of the primary process only.
 struct Desktop {
     Desktop(Gtk::Application& application, const ShellLaunch& launch)
-        : alerts(application),
+        : localizer(launch.localeDirectory),
+          alerts(application),
           log(files, clock, std::string(QuentaCreator::kLogFileName)),
-          creator({files, alerts, workspace, uuids, log, pasteboard, &progress, &clock}),
+          progress(localizer),
+          creator({files, alerts, workspace, uuids, log, pasteboard, &progress, &clock, localizer}),
           defaults(DefaultsJsonFile::pathForDomain("QuentaApp")),
           http(mainQueue, launch.httpModulePath),
           bundle(launch.plugInsPath, launch.desktopEntriesPath),
@@ -55,13 +58,14 @@ struct Desktop {
             [this, &application]() -> std::unique_ptr<AppWindow> {
                 auto view = std::make_unique<ContentView>(
                     ContentViewPorts{processes, files, workspace, alerts, bundle, mainQueue, shell,
-                                     updates},
+                                     updates, localizer},
                     platformInstallerTable());
                 return std::make_unique<GtkInstallerWindow>(application, std::move(view), icons);
             },
             [this](std::string_view url) { creator.handle(url); });
     }
 
+    GettextLocalizer localizer;
     PosixFileSystem files;
     SystemClock clock;
     RandomUuidSource uuids;
@@ -109,6 +113,9 @@ class QuentaAppMain {
     static int main(const ShellLaunch& launch) {
         // A DISPLAY left over from an ended session (or a refused one) must not cost the
         // requests: the caller handles them without the desktop instead.
+        // quentaapp's main has set the locale: the user's, with the C locale's numbers. GTK
+        // would set all of it from the environment, numbers too.
+        gtk_disable_setlocale();
         if (gtk_init_check() == FALSE) {
             return kShellDisplayUnavailable;
         }

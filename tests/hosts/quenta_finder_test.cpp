@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -121,6 +122,45 @@ TEST_F(QuentaFinderTest, ToolbarAndCopyPathWithTheDesktopAsLastResort) {
     EXPECT_EQ(toolbar.out, "name: Lumvik\ntool tip: 在当前位置新建文件\nicon: document-new\n");
     ASSERT_EQ(finder("invoke copyPath").status, 0);
     EXPECT_THAT(extensionLog(), HasSubstr("] copied paths: [\"" + (home / "Desktop") + "\"]\n"));
+}
+
+TEST_F(QuentaFinderTest, UnderAnEnglishLocaleMenuAndAlertsAreEnglishAndLogsAndNamesAreNot) {
+    ASSERT_EQ(runCommand("locale -a | grep -qx en_US.utf8").status, 0)
+        << "the locale en_US.UTF-8 is missing: run scripts/setup";
+    const std::string english =
+        "env -u LC_ALL -u LC_MESSAGES -u LANGUAGE -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME "
+        "LANG=en_US.UTF-8 HOME=" +
+        shellQuote(home.path()) + " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " ";
+
+    const auto menu = runCommand(english + shellQuote(QUENTA_BIN_DIR "/quenta-finder") +
+                                 " --targeted " + shellQuote(work.path()) + " menu </dev/null");
+    ASSERT_EQ(menu.status, 0) << menu.err;
+    for (const char* title :
+         {"New Folder  -> createFolder", "Text Documents", "Markdown (.md)  -> createMarkdown",
+          "Shell Script (.sh)  -> createShell", "Cut  -> cutItems (disabled)",
+          "Paste Here  -> pasteCutItems (disabled)", "Move to Trash  -> trashItems (disabled)",
+          "Copy Path  -> copyPath", "Open in Terminal  -> openTerminal"}) {
+        EXPECT_THAT(menu.out, HasSubstr(title));
+    }
+    // Every title translated: nothing but ASCII is left.
+    EXPECT_EQ(std::count_if(menu.out.begin(), menu.out.end(), [](char c) { return c & 0x80; }), 0)
+        << menu.out;
+
+    // An alert composed of translated parts around the system's description and a folder; the
+    // log and the new file's name stay as they are in every language.
+    const std::string missing = work / "missing";
+    const auto app = runCommand(
+        english + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " +
+        shellQuote("quentaapp://create?type=markdown&path=" + missing) + " " +
+        shellQuote("quentaapp://create?type=markdown&path=" + work.path()) + " </dev/null");
+    EXPECT_EQ(app.status, 1);
+    EXPECT_EQ(app.err,
+              "Lumvik Right-Click for Finder\nThe file could not be created: No such file "
+              "or directory\n\nFolder: " +
+                  missing + "\n\n");
+    EXPECT_EQ(app.out, work / "新建Markdown.md" + "\n");
+    EXPECT_THAT(readFile(home / ".local/state/QuentaApp.log"),
+                HasSubstr("] failed No such file or directory\n"));
 }
 
 TEST_F(QuentaFinderTest, TrashOfThreeSelectedItemsAndCopyPathEndsAPendingCut) {

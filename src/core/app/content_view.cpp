@@ -15,8 +15,7 @@ bool ContentView::run(const std::string& tool, const std::vector<std::string>& a
 }
 
 void ContentView::showAlert(std::string_view message) {
-    ports_.alerts.runModal(
-        {std::string(kAlertTitle), std::string(message), std::string(kAlertButton)});
+    ports_.alerts.runModal({localized(kAlertTitle), std::string(message), localized(kAlertButton)});
 }
 
 std::vector<const FileManagerSteps*> ContentView::installedFileManagers() const {
@@ -35,7 +34,7 @@ std::vector<const FileManagerSteps*> ContentView::installedFileManagers() const 
 bool ContentView::registerExtension(bool showResult) {
     const auto plugIns = ports_.bundle.builtInPlugInsPath();
     if (!plugIns) {
-        showAlert("没有找到内置扩展。");
+        showAlert(localized("没有找到内置扩展。"));
         return false;
     }
     std::string folder = *plugIns;
@@ -47,7 +46,7 @@ bool ContentView::registerExtension(bool showResult) {
     for (const FileManagerSteps* fileManager : installedFileManagers()) {
         const std::string extensionPath = folder + fileManager->extensionName;
         if (!ports_.files.itemExists(extensionPath)) {
-            showAlert("没有找到 Finder 扩展：" + extensionPath);
+            showAlert(localized("没有找到 Finder 扩展：") + extensionPath);
             found = false;
             continue;
         }
@@ -62,8 +61,8 @@ bool ContentView::registerExtension(bool showResult) {
         return false;
     }
     if (showResult) {
-        showAlert(registered ? "扩展已注册，请在系统设置里启用“Lumvik”。"
-                             : "扩展注册失败，请确认 App 没有被系统隔离。");
+        showAlert(registered ? localized("扩展已注册，请在系统设置里启用“Lumvik”。")
+                             : localized("扩展注册失败，请确认 App 没有被系统隔离。"));
     }
     return registered;
 }
@@ -77,14 +76,14 @@ void ContentView::installOrRepair() {
                  "outcome rests on registering and enabling the extension");
     restartFileManager();
     if (registered && enabled) {
-        showAlert("安装成功！\n\n现在可以在 Finder 文件夹空白处右键，选择“Lumvik”。");
+        showAlert(localized("安装成功！\n\n现在可以在 Finder 文件夹空白处右键，选择“Lumvik”。"));
         closeInstallerWindow();
         return;
     }
     openExtensionsSettings();
     showAlert(
-        "已尝试安装/修复，但系统可能拦截了扩展启用。\n\n"
-        "请在系统设置的扩展/访达扩展里手动启用“Lumvik”。");
+        localized("已尝试安装/修复，但系统可能拦截了扩展启用。\n\n"
+                  "请在系统设置的扩展/访达扩展里手动启用“Lumvik”。"));
 }
 
 void ContentView::openExtensionsSettings() {
@@ -115,7 +114,7 @@ void ContentView::closeInstallerWindow() {
 }
 
 std::string ContentView::currentVersionText() const {
-    return "当前版本 v" + ports_.updates.currentVersion();
+    return localized("当前版本 v") + ports_.updates.currentVersion();
 }
 
 void ContentView::appear() {

@@ -9,6 +9,7 @@
 #include "ports/app_shell.hpp"
 #include "ports/bundle.hpp"
 #include "ports/file_system.hpp"
+#include "ports/localizer.hpp"
 #include "ports/main_queue.hpp"
 #include "ports/process_runner.hpp"
 #include "ports/workspace.hpp"
@@ -32,6 +33,8 @@ struct ContentViewPorts {
     MainQueue& mainQueue;
     AppShell& shell;
     UpdateChecker& updates;
+    // The window's and the alerts' texts in the user's language.
+    const Localizer& localizer = IdentityLocalizer::instance();
 };
 
 // The installer window's contents as logic: its four commands (registering and enabling the file
@@ -44,28 +47,29 @@ class ContentView {
     static constexpr std::string_view kAlertButton = names::kAlertButton;
     static constexpr std::chrono::milliseconds kCloseDelay{200};
 
-    // The texts of the window, top to bottom.
-    static constexpr std::string_view kTitle = "访达右键Lumvik";
+    // The texts of the window, top to bottom: keys of the user's language, which the view shows
+    // through `localized`, as the labels below.
+    static constexpr std::string_view kTitle = textKey("访达右键Lumvik");
     static constexpr std::string_view kSubtitle =
-        "启用 Finder 扩展后，在访达目录中右键即可创建常见文件。";
-    static constexpr std::string_view kCapabilitiesHeading = "可创建";
+        textKey("启用 Finder 扩展后，在访达目录中右键即可创建常见文件。");
+    static constexpr std::string_view kCapabilitiesHeading = textKey("可创建");
     static constexpr std::string_view kFileKinds =
-        "txt、md、rtf、csv、json、html、css、docx、pdf、pptx、xlsx、js、py、swift、sh";
+        textKey("txt、md、rtf、csv、json、html、css、docx、pdf、pptx、xlsx、js、py、swift、sh");
     static constexpr std::string_view kOtherCommands =
-        "支持新建空白文件夹、剪切/粘贴、拷贝路径、打开终端、移到废纸篓";
+        textKey("支持新建空白文件夹、剪切/粘贴、拷贝路径、打开终端、移到废纸篓");
 
     // The four command buttons, left to right: label and system symbol name.
     struct Command {
         std::string_view label;
         std::string_view symbol;
     };
-    static constexpr Command kInstallCommand{"一键安装/修复", "wand.and.stars"};
-    static constexpr Command kRegisterCommand{"注册扩展", "plus.app"};
-    static constexpr Command kSettingsCommand{"打开扩展设置", "switch.2"};
-    static constexpr Command kRestartCommand{"重启访达", "arrow.clockwise"};
+    static constexpr Command kInstallCommand{textKey("一键安装/修复"), "wand.and.stars"};
+    static constexpr Command kRegisterCommand{textKey("注册扩展"), "plus.app"};
+    static constexpr Command kSettingsCommand{textKey("打开扩展设置"), "switch.2"};
+    static constexpr Command kRestartCommand{textKey("重启访达"), "arrow.clockwise"};
     static constexpr std::string_view kHeaderSymbol = "doc.badge.plus";
-    static constexpr std::string_view kDownloadLabel = "下载新版本";
-    static constexpr std::string_view kCheckLabel = "检查更新";
+    static constexpr std::string_view kDownloadLabel = textKey("下载新版本");
+    static constexpr std::string_view kCheckLabel = textKey("检查更新");
 
     ContentView(ContentViewPorts ports, InstallerTable table);
     ~ContentView();
@@ -74,8 +78,13 @@ class ContentView {
 
     // Runs a tool and waits for it: whether it ran and exited with status 0.
     bool run(const std::string& tool, const std::vector<std::string>& arguments);
-    // Shows a modal alert with the message; returns once it is dismissed.
+    // Shows a modal alert with the message, which is shown as it is; returns once it is
+    // dismissed.
     void showAlert(std::string_view message);
+    // A text of the window in the user's language.
+    [[nodiscard]] std::string localized(std::string_view key) const {
+        return ports_.localizer.localized(key);
+    }
 
     // The file managers the file-manager steps apply to: those of the table that are installed,
     // or the first when none is.
@@ -98,7 +107,9 @@ class ContentView {
     // The update row.
     [[nodiscard]] std::string currentVersionText() const;
     [[nodiscard]] const UpdateStatus& updateStatus() const { return updateStatus_; }
-    [[nodiscard]] UpdateStatusText statusText() const { return updateStatusText(updateStatus_); }
+    [[nodiscard]] UpdateStatusText statusText() const {
+        return updateStatusText(updateStatus_, ports_.localizer);
+    }
     [[nodiscard]] bool showsDownloadButton() const { return updateStatus_.isAvailable(); }
     [[nodiscard]] bool checkButtonEnabled() const {
         return updateStatus_.kind != UpdateStatus::Kind::checking;

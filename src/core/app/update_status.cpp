@@ -42,20 +42,21 @@ UpdateStatus statusWhenCheckEnds(const UpdateStatus& current,
     return UpdateStatus::upToDate();
 }
 
-UpdateStatusText updateStatusText(const UpdateStatus& status) {
+UpdateStatusText updateStatusText(const UpdateStatus& status, const Localizer& localizer) {
     using Style = UpdateStatusText::Style;
     switch (status.kind) {
         case UpdateStatus::Kind::idle:
             return {};
         case UpdateStatus::Kind::checking:
-            return {"正在检查…", Style::secondary};
+            return {localizer.localized("正在检查…"), Style::secondary};
         case UpdateStatus::Kind::upToDate:
-            return {"已是最新版本", Style::secondary};
+            return {localizer.localized("已是最新版本"), Style::secondary};
         case UpdateStatus::Kind::available:
-            return {"发现新版本 v" + (status.release ? status.release->version : std::string()),
+            return {localizer.localized("发现新版本 v") +
+                        (status.release ? status.release->version : std::string()),
                     Style::accent};
         case UpdateStatus::Kind::failed:
-            return {"检查失败，请稍后再试", Style::secondary};
+            return {localizer.localized("检查失败，请稍后再试"), Style::secondary};
     }
     return {};
 }

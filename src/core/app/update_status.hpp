@@ -2,6 +2,7 @@
 
 #include "core/shared/app_release.hpp"
 #include "core/shared/update_checker.hpp"
+#include "ports/localizer.hpp"
 
 #include <optional>
 #include <ostream>
@@ -56,6 +57,8 @@ struct UpdateStatusText {
     friend bool operator==(const UpdateStatusText&, const UpdateStatusText&) = default;
 };
 
-[[nodiscard]] UpdateStatusText updateStatusText(const UpdateStatus& status);
+// The text is in the user's language.
+[[nodiscard]] UpdateStatusText updateStatusText(
+    const UpdateStatus& status, const Localizer& localizer = IdentityLocalizer::instance());
 
 }  // namespace quenta

@@ -58,13 +58,13 @@ void FinderSync::writeLog(std::string_view message) {
 const std::vector<FinderSync::FileGroup>& FinderSync::fileGroups() {
     using K = FileKindId;
     static const std::vector<FileGroup> groups = {
-        {"文本文档",
+        {textKey("文本文档"),
          {FileTemplate(K::plainText), FileTemplate(K::richText), FileTemplate(K::markdown)}},
-        {"办公文档",
+        {textKey("办公文档"),
          {FileTemplate(K::word), FileTemplate(K::pdf), FileTemplate(K::powerpoint),
           FileTemplate(K::excel)}},
-        {"数据文件", {FileTemplate(K::csv), FileTemplate(K::json)}},
-        {"编程开发",
+        {textKey("数据文件"), {FileTemplate(K::csv), FileTemplate(K::json)}},
+        {textKey("编程开发"),
          {FileTemplate(K::html), FileTemplate(K::css), FileTemplate(K::javascript),
           FileTemplate(K::python), FileTemplate(K::swift), FileTemplate(K::shell)}},
     };
@@ -118,10 +118,10 @@ Menu FinderSync::menu() {
         }
         firstGroup = false;
         submenu.submenu.push_back(
-            {MenuItem::Kind::header, std::string(group.title), "", std::nullopt, false, {}});
+            {MenuItem::Kind::header, localized(group.title), "", std::nullopt, false, {}});
         for (const auto kind : group.templates) {
             submenu.submenu.push_back({MenuItem::Kind::item,
-                                       std::string(kind.menuTitle()),
+                                       localized(kind.menuTitle()),
                                        std::string(selectorFor(kind)),
                                        fileIcon(kind),
                                        std::nullopt,
@@ -129,29 +129,28 @@ Menu FinderSync::menu() {
         }
     }
 
-    const auto item = [&](std::string_view title, std::string_view action, std::string_view symbol,
+    const auto item = [&](std::string title, std::string_view action, std::string_view symbol,
                           std::optional<bool> enabled) {
-        return MenuItem{MenuItem::Kind::item,
-                        std::string(title),
-                        std::string(action),
-                        symbolIcon(symbol, title),
-                        enabled,
-                        {}};
+        MenuImage image = symbolIcon(symbol, title);
+        return MenuItem{MenuItem::Kind::item, std::move(title), std::string(action),
+                        std::move(image),     enabled,          {}};
     };
-    root.items.push_back(item("新建空白文件夹", "createFolder", "folder.badge.plus", std::nullopt));
+    root.items.push_back(
+        item(localized("新建空白文件夹"), "createFolder", "folder.badge.plus", std::nullopt));
     root.items.push_back(std::move(submenu));
-    root.items.push_back(item("剪切", "cutItems", "scissors", selectionCount > 0));
-    root.items.push_back(item("粘贴到此处", "pasteCutItems", "doc.on.clipboard",
+    root.items.push_back(item(localized("剪切"), "cutItems", "scissors", selectionCount > 0));
+    root.items.push_back(item(localized("粘贴到此处"), "pasteCutItems", "doc.on.clipboard",
                               ports_.pasteboard.stringForType(cutPathsPasteboardType).has_value()));
-    root.items.push_back(item("移到废纸篓", "trashItems", "trash", selectionCount > 0));
-    root.items.push_back(item("拷贝路径", "copyPath", "link", std::nullopt));
-    root.items.push_back(item("打开终端", "openTerminal", "terminal", std::nullopt));
+    root.items.push_back(item(localized("移到废纸篓"), "trashItems", "trash", selectionCount > 0));
+    root.items.push_back(item(localized("拷贝路径"), "copyPath", "link", std::nullopt));
+    root.items.push_back(item(localized("打开终端"), "openTerminal", "terminal", std::nullopt));
 
     // The check started here ends later; what it finds shows in a later menu.
     updateChecker_.checkIfNeeded();
     if (const auto release = updateChecker_.availableUpdate()) {
-        const std::string title = "有新版本 v" + release->version + " 可用";
-        root.items.push_back(item(title, "openUpdatePage", "arrow.down.circle", std::nullopt));
+        std::string title = localized("有新版本 v") + release->version + localized(" 可用");
+        root.items.push_back(
+            item(std::move(title), "openUpdatePage", "arrow.down.circle", std::nullopt));
     }
     return root;
 }

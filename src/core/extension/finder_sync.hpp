@@ -12,6 +12,7 @@
 #include "ports/file_system.hpp"
 #include "ports/front_window_query.hpp"
 #include "ports/icons.hpp"
+#include "ports/localizer.hpp"
 #include "ports/pasteboard.hpp"
 
 #include <array>
@@ -34,6 +35,8 @@ struct ExtensionPorts {
     ApplicationLauncher& launcher;
     Icons& icons;
     ActivityLog& log;
+    // The menu's and the toolbar button's texts in the user's language.
+    const Localizer& localizer = IdentityLocalizer::instance();
 };
 
 // The file-manager extension: its toolbar button, the menu it offers everywhere, the resolution of
@@ -55,7 +58,7 @@ class FinderSync {
         "end tell";
 
     struct FileGroup {
-        std::string_view title;
+        std::string_view title;  // a key of the user's language
         std::vector<FileTemplate> templates;
     };
 
@@ -66,7 +69,7 @@ class FinderSync {
     FinderSync& operator=(const FinderSync&) = delete;
 
     [[nodiscard]] std::string toolbarItemName() const { return "Lumvik"; }
-    [[nodiscard]] std::string toolbarItemToolTip() const { return "在当前位置新建文件"; }
+    [[nodiscard]] std::string toolbarItemToolTip() const { return localized("在当前位置新建文件"); }
     [[nodiscard]] MenuImage toolbarItemImage();
 
     // The same menu for every kind of menu the file manager asks for.
@@ -106,6 +109,9 @@ class FinderSync {
     void openMainAppTrashURL(const std::vector<std::string>& itemURLs);
 
   private:
+    [[nodiscard]] std::string localized(std::string_view key) const {
+        return ports_.localizer.localized(key);
+    }
     void writeLog(std::string_view message);
     [[nodiscard]] MenuImage fileIcon(FileTemplate kind);
     bool runFolderCommand(std::string_view host, std::string_view failureLine,

@@ -50,8 +50,7 @@ void QuentaCreator::writeLog(std::string_view message) {
 }
 
 void QuentaCreator::showAlert(std::string_view message) {
-    ports_.alerts.runModal(
-        {std::string(kAlertTitle), std::string(message), std::string(kAlertButton)});
+    ports_.alerts.runModal({localized(kAlertTitle), std::string(message), localized(kAlertButton)});
 }
 
 void QuentaCreator::handle(std::string_view url) {
@@ -59,7 +58,7 @@ void QuentaCreator::handle(std::string_view url) {
     line += url;
     writeLog(line);
 
-    constexpr std::string_view invalidCreate = "新建文件请求无效。";
+    const std::string invalidCreate = localized("新建文件请求无效。");
     if (urlScheme(url) != kRequestScheme) {
         showAlert(invalidCreate);
         return;
@@ -91,15 +90,15 @@ void QuentaCreator::handle(std::string_view url) {
         void (QuentaCreator::*operation)(const std::string&);
     };
     static constexpr std::array<FolderCommand, 3> folderCommands{{
-        {"folder", "新建文件夹请求无效。", &QuentaCreator::createFolder},
-        {"pasteCut", "粘贴请求无效。", &QuentaCreator::pasteCutItems},
-        {"terminal", "打开终端请求无效。", &QuentaCreator::openTerminal},
+        {"folder", textKey("新建文件夹请求无效。"), &QuentaCreator::createFolder},
+        {"pasteCut", textKey("粘贴请求无效。"), &QuentaCreator::pasteCutItems},
+        {"terminal", textKey("打开终端请求无效。"), &QuentaCreator::openTerminal},
     }};
     for (const auto& command : folderCommands) {
         if (host == command.host) {
             const auto path = firstValue(items, "path");
             if (!isAbsolutePathValue(path)) {
-                showAlert(command.invalidMessage);
+                showAlert(localized(command.invalidMessage));
                 return;
             }
             (this->*command.operation)(trimmingTrailingSlashes(*path));
@@ -119,14 +118,14 @@ void QuentaCreator::handle(std::string_view url) {
             }
         }
         if (paths.empty() || refused) {
-            showAlert("移到废纸篓请求无效。");
+            showAlert(localized("移到废纸篓请求无效。"));
             return;
         }
         trashItems(paths);
         return;
     }
 
-    std::string message = "请求无效：";
+    std::string message = localized("请求无效：");
     message += host;
     showAlert(message);
 }
@@ -201,7 +200,8 @@ void QuentaCreator::create(QuentaKind kind, const std::string& folder) {
 
     const auto fail = [&](const Error& error) {
         writeLog("failed " + error.description);
-        showAlert("创建文件失败：" + error.description + "\n\n目录：" + folder);
+        showAlert(localized("创建文件失败：") + error.description + localized("\n\n目录：") +
+                  folder);
     };
 
     std::string path;
@@ -235,7 +235,8 @@ void QuentaCreator::createFolder(const std::string& folder) {
                                 });
         !created) {
         writeLog("create folder failed " + created.error().description);
-        showAlert("创建文件夹失败：" + created.error().description + "\n\n目录：" + folder);
+        showAlert(localized("创建文件夹失败：") + created.error().description +
+                  localized("\n\n目录：") + folder);
         return;
     }
     writeLog("created folder " + path);

@@ -6,6 +6,7 @@
 #include "ports/alerts.hpp"
 #include "ports/clock.hpp"
 #include "ports/file_system.hpp"
+#include "ports/localizer.hpp"
 #include "ports/pasteboard.hpp"
 #include "ports/progress_display.hpp"
 #include "ports/uuid_source.hpp"
@@ -30,6 +31,8 @@ struct CreatorPorts {
     // shows nothing without them.
     ProgressDisplay* progressDisplay = nullptr;
     const Clock* clock = nullptr;
+    // The alerts' texts in the user's language.
+    const Localizer& localizer = IdentityLocalizer::instance();
 };
 
 // The application's request handlers: dispatch of request URLs and the file operations they reach.
@@ -80,7 +83,11 @@ class QuentaCreator {
     static constexpr std::string_view kNoSuchItem = "No such file or directory";
     static constexpr std::string_view kNotADirectory = "Not a directory";
 
+    // The message is shown as it is: its parts were localised where it was composed.
     void showAlert(std::string_view message);
+    [[nodiscard]] std::string localized(std::string_view key) const {
+        return ports_.localizer.localized(key);
+    }
     void writeLog(std::string_view message);
 
     CreatorPorts ports_;

@@ -91,16 +91,23 @@ bool isInside(const std::string& path, const std::string& folder) {
            path[folder.size()] == '/';
 }
 
-// What the user reads about a failed move: the platform's description, or for the failures the
-// system itself decides, its own words.
-std::string failureDescription(const Error& error) {
+constexpr std::string_view kCancelled = textKey("已取消");
+
+// What the user reads about an item that was not moved: the platform's description as it stands,
+// or, for the failures the system itself decides, its own words as a key of the user's language.
+struct MoveFailure {
+    std::string_view description;
+    bool isKey;
+};
+
+MoveFailure moveFailure(const Error& error) {
     switch (error.kind) {
         case ErrorKind::cancelled:
-            return "已取消";
+            return {kCancelled, true};
         case ErrorKind::changedMeanwhile:
-            return "移动期间项目有改动，未移动";
+            return {textKey("移动期间项目有改动，未移动"), true};
         default:
-            return error.description;
+            return {error.description, false};
     }
 }
 
@@ -112,7 +119,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     const auto text = ports_.pasteboard.stringForType(kCutPathsPasteboardType);
     if (!text) {
         writeLog("paste cut failed: no cut paths");
-        showAlert("没有可粘贴的剪切项目。");
+        showAlert(localized("没有可粘贴的剪切项目。"));
         return;
     }
 
@@ -139,7 +146,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     };
     if (!anyPresent) {
         clearCut();
-        showAlert("剪切项目不存在，无法粘贴。");
+        showAlert(localized("剪切项目不存在，无法粘贴。"));
         return;
     }
 
@@ -159,12 +166,20 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         const std::string& source = sources[i];
         const std::string standardized = standardizedPath(source);
         const std::string name = lastPathComponent(standardized);
-        const auto moveFailed = [&](std::string_view description) {
-            failures.push_back(std::string(name).append("：").append(description));
-            writeLog(std::string("move failed ").append(source).append(": ").append(description));
+        // The log keeps the description as it stands; the alert shows a key in the user's
+        // language.
+        const auto moveFailed = [&](MoveFailure failure) {
+            failures.push_back(
+                std::string(name)
+                    .append(localized("："))
+                    .append(failure.isKey ? localized(failure.description) : failure.description));
+            writeLog(std::string("move failed ")
+                         .append(source)
+                         .append(": ")
+                         .append(failure.description));
         };
         if (!present[i]) {
-            moveFailed(kNoSuchItem);
+            moveFailed({kNoSuchItem, false});
             continue;
         }
         // "Already here" is decided on the folders as the kernel resolves them ("a/link/.." is
@@ -184,13 +199,13 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         // Only a folder can be moved into itself; whether S is one is asked only when D lies
         // below S's path, which spares a status query per item of a large paste.
         if (isInside(destination, standardized) && ports_.fileSystem.isDirectory(source)) {
-            failures.push_back(name + "：不能移动到自身内部");
+            failures.push_back(name + localized("：") + localized("不能移动到自身内部"));
             continue;
         }
 
         // After a cancel nothing more is moved; what is left fails as cancelled.
         if (progress && progress->cancelled()) {
-            moveFailed("已取消");
+            moveFailed({kCancelled, true});
             continue;
         }
 
@@ -203,7 +218,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
                 isInside(*resolvedDestination,
                          appendingPathComponent(*resolvedParent->second, name)) &&
                 ports_.fileSystem.isDirectory(source)) {
-                moveFailed("不能移动到自身内部（目标文件夹经由符号链接位于其中）");
+                moveFailed({textKey("不能移动到自身内部（目标文件夹经由符号链接位于其中）"), true});
                 continue;
             }
         }
@@ -215,7 +230,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         const Result<MoveOutcome> moved =
             ports_.fileSystem.moveItem(source, target, progress.get());
         if (!moved) {
-            moveFailed(failureDescription(moved.error()));
+            moveFailed(moveFailure(moved.error()));
             continue;
         }
         placed.push_back(target);
@@ -223,11 +238,11 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         if (const auto& left = moved.value().leftAtSource; !left.empty()) {
             // Moved, but not all of it: what appeared or changed meanwhile, or could not be
             // removed, is still at the source (and not at the destination).
-            std::string line = name + "：已移动，以下项目留在原位置";
+            std::string line = name + localized("：") + localized("已移动，以下项目留在原位置");
             if (const auto& error = moved.value().removalError) {
-                line += "（" + error->description + "）";
+                line += localized("（") + error->description + localized("）");
             }
-            line += "：" + listForm(left);
+            line += localized("：") + listForm(left);
             failures.push_back(line);
             writeLog("moved with items left at the source " + listForm(left));
         }
@@ -241,7 +256,7 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         ports_.workspace.revealItems(placed);
     }
     if (!failures.empty()) {
-        std::string message = "部分项目移动失败：\n\n";
+        std::string message = localized("部分项目移动失败：\n\n");
         for (std::size_t i = 0; i < failures.size(); ++i) {
             if (i > 0) {
                 message += "\n";

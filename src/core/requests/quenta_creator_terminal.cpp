@@ -36,7 +36,7 @@ std::string terminalScript(std::string_view folder) {
 
 void QuentaCreator::openTerminal(const std::string& folder) {
     writeLog("open terminal in " + folder);
-    const std::string failedAlert = "打开终端失败。\n\n目录：" + folder;
+    const std::string failedAlert = localized("打开终端失败。") + localized("\n\n目录：") + folder;
 
     // The script's "cd" would fail in the terminal, where nobody learns of it, and leave the
     // script behind: a folder that is not there is reported here, before anything is written.

@@ -21,11 +21,11 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
         if (!failureLines.empty()) {
             failureLines += "\n";
         }
-        failureLines.append(lastPathComponent(item)).append("：").append(description);
+        failureLines.append(lastPathComponent(item)).append(localized("：")).append(description);
         writeLog(std::string("trash failed ").append(item).append(": ").append(description));
     }
     if (!failureLines.empty()) {
-        showAlert("部分项目移到废纸篓失败：\n\n" + failureLines);
+        showAlert(localized("部分项目移到废纸篓失败：\n\n") + failureLines);
     }
 }
 

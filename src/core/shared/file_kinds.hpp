@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ports/localizer.hpp"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -47,29 +49,31 @@ constexpr bool hasOneRowPerFileKind(const std::array<Row, N>& table) {
 struct FileKindRow {
     FileKindId id;
     std::string_view rawName;
-    std::string_view menuTitle;
+    std::string_view menuTitle;  // a key of the user's language
+    // The start of a new file's name: the same in every language.
     std::string_view baseName;
     std::string_view fileExtension;
     bool isExecutable;
 };
 
 inline constexpr std::array<FileKindRow, kFileKindCount> kFileKinds{{
-    {FileKindId::plainText, "plainText", "文本文档 (.txt)", "新建文本文档", "txt", false},
-    {FileKindId::markdown, "markdown", "Markdown (.md)", "新建Markdown", "md", false},
-    {FileKindId::richText, "richText", "富文本 (.rtf)", "新建富文本", "rtf", false},
-    {FileKindId::csv, "csv", "CSV 表格 (.csv)", "新建CSV", "csv", false},
-    {FileKindId::json, "json", "JSON (.json)", "新建JSON", "json", false},
-    {FileKindId::html, "html", "HTML (.html)", "新建HTML", "html", false},
-    {FileKindId::css, "css", "CSS (.css)", "新建CSS", "css", false},
-    {FileKindId::word, "word", "Word 文档 (.docx)", "新建Word文档", "docx", false},
-    {FileKindId::pdf, "pdf", "PDF 文档 (.pdf)", "新建PDF", "pdf", false},
-    {FileKindId::powerpoint, "powerpoint", "PowerPoint 演示文稿 (.pptx)", "新建PowerPoint", "pptx",
+    {FileKindId::plainText, "plainText", textKey("文本文档 (.txt)"), "新建文本文档", "txt", false},
+    {FileKindId::markdown, "markdown", textKey("Markdown (.md)"), "新建Markdown", "md", false},
+    {FileKindId::richText, "richText", textKey("富文本 (.rtf)"), "新建富文本", "rtf", false},
+    {FileKindId::csv, "csv", textKey("CSV 表格 (.csv)"), "新建CSV", "csv", false},
+    {FileKindId::json, "json", textKey("JSON (.json)"), "新建JSON", "json", false},
+    {FileKindId::html, "html", textKey("HTML (.html)"), "新建HTML", "html", false},
+    {FileKindId::css, "css", textKey("CSS (.css)"), "新建CSS", "css", false},
+    {FileKindId::word, "word", textKey("Word 文档 (.docx)"), "新建Word文档", "docx", false},
+    {FileKindId::pdf, "pdf", textKey("PDF 文档 (.pdf)"), "新建PDF", "pdf", false},
+    {FileKindId::powerpoint, "powerpoint", textKey("PowerPoint 演示文稿 (.pptx)"), "新建PowerPoint",
+     "pptx", false},
+    {FileKindId::excel, "excel", textKey("Excel 表格 (.xlsx)"), "新建Excel表格", "xlsx", false},
+    {FileKindId::javascript, "javascript", textKey("JavaScript (.js)"), "新建JavaScript", "js",
      false},
-    {FileKindId::excel, "excel", "Excel 表格 (.xlsx)", "新建Excel表格", "xlsx", false},
-    {FileKindId::javascript, "javascript", "JavaScript (.js)", "新建JavaScript", "js", false},
-    {FileKindId::python, "python", "Python (.py)", "新建Python", "py", true},
-    {FileKindId::swift, "swift", "Swift (.swift)", "新建Swift", "swift", false},
-    {FileKindId::shell, "shell", "Shell 脚本 (.sh)", "新建Shell脚本", "sh", true},
+    {FileKindId::python, "python", textKey("Python (.py)"), "新建Python", "py", true},
+    {FileKindId::swift, "swift", textKey("Swift (.swift)"), "新建Swift", "swift", false},
+    {FileKindId::shell, "shell", textKey("Shell 脚本 (.sh)"), "新建Shell脚本", "sh", true},
 }};
 static_assert(hasOneRowPerFileKind(kFileKinds));
 

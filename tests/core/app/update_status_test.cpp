@@ -3,6 +3,7 @@
 #include "core/app/update_status.hpp"
 
 #include "core/app/content_view_rig.hpp"
+#include "fakes/bracket_localizer.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -55,6 +56,9 @@ TEST(UpdateStatusTransitionTest, TextsAndColours) {
               (UpdateStatusText{"发现新版本 v2.0", Style::accent}));
     EXPECT_EQ(updateStatusText(UpdateStatus::failed()),
               (UpdateStatusText{"检查失败，请稍后再试", Style::secondary}));
+    // In the user's language the version stays as it is.
+    EXPECT_EQ(updateStatusText(UpdateStatus::available(kR), BracketLocalizer()),
+              (UpdateStatusText{"[发现新版本 v]2.0", Style::accent}));
 }
 
 class UpdateRowTest : public ::testing::Test, protected ContentViewRig {

@@ -1,4 +1,5 @@
 #include "core/requests/creator_fixture.hpp"
+#include "fakes/bracket_localizer.hpp"
 #include "fakes/recording_progress_display.hpp"
 
 #include <gmock/gmock.h>
@@ -355,6 +356,29 @@ TEST_F(LongPasteTest, ACancelKeepsWhatMovedAndFailsTheRestAsCancelled) {
                             "move failed /src/long: 已取消", "move failed /src/after: 已取消"));
     EXPECT_EQ(display.closed, 1);
     EXPECT_THAT(workspace.revealed, ElementsAre(std::vector<std::string>{"/dst/done"}));
+}
+
+TEST_F(LongPasteTest, TheAlertLocalisesEachOfItsPartsAndTheLogKeepsTheTextsAsTheyStand) {
+    const BracketLocalizer localizer;
+    QuentaCreator localized{
+        {files, alerts, workspace, uuids, log, pasteboard, &display, &clock, localizer}};
+    files.addFile("/src/long");
+    files.addFile("/src/after");
+    files.copyOnMove("/src/long", {.bytes = 1000, .steps = 10, .outcome = {}});
+    display.cancelAfterShows = 1;
+    cut("/src/gone\n/src/long\n/src/after");
+    localized.pasteCutItems("/dst");
+
+    // The system's description of a failure and the items' names are never keys.
+    ASSERT_EQ(alerts.shown.size(), 1U);
+    EXPECT_EQ(alerts.shown[0],
+              (AlertContent{"[访达右键Lumvik]",
+                            "[部分项目移动失败：\n\n]gone[：]No such file or directory\n"
+                            "long[：][已取消]\nafter[：][已取消]",
+                            "[好]"}));
+    EXPECT_THAT(logMessages(),
+                ElementsAre("paste cut to /dst", "move failed /src/gone: No such file or directory",
+                            "move failed /src/long: 已取消", "move failed /src/after: 已取消"));
 }
 
 TEST_F(PasteTest, WhatStayedAtTheSourceIsNamedInTheAlert) {

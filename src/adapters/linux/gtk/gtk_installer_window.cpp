@@ -52,7 +52,7 @@ GtkInstallerWindow::GtkInstallerWindow(Gtk::Application& application,
                                        std::unique_ptr<ContentView> view, Icons& icons)
     : application_(application), view_(std::move(view)), icons_(icons) {
     installStyleSheet();
-    window_.set_title(std::string(ContentView::kTitle));
+    window_.set_title(view_->localized(ContentView::kTitle));
     window_.set_resizable(false);
     window_.set_deletable(true);
     window_.set_hide_on_close(true);
@@ -73,8 +73,9 @@ GtkInstallerWindow::GtkInstallerWindow(Gtk::Application& application,
     header->append(*symbol);
     auto* titles = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 4);
     titles->set_valign(Gtk::Align::CENTER);
-    titles->append(*label(ContentView::kTitle, {"quenta-title2"}));
-    titles->append(*label(ContentView::kSubtitle, {"quenta-callout", "quenta-secondary"}));
+    titles->append(*label(view_->localized(ContentView::kTitle), {"quenta-title2"}));
+    titles->append(
+        *label(view_->localized(ContentView::kSubtitle), {"quenta-callout", "quenta-secondary"}));
     header->append(*titles);
     root->append(*header);
 
@@ -82,13 +83,14 @@ GtkInstallerWindow::GtkInstallerWindow(Gtk::Application& application,
 
     // What the extension offers.
     auto* capabilities = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 10);
-    capabilities->append(*label(ContentView::kCapabilitiesHeading, {"quenta-headline"}));
-    auto* kinds =
-        label(ContentView::kFileKinds, {"quenta-callout", "quenta-monospaced", "quenta-secondary"});
+    capabilities->append(
+        *label(view_->localized(ContentView::kCapabilitiesHeading), {"quenta-headline"}));
+    auto* kinds = label(view_->localized(ContentView::kFileKinds),
+                        {"quenta-callout", "quenta-monospaced", "quenta-secondary"});
     kinds->set_selectable(true);
     capabilities->append(*kinds);
-    capabilities->append(
-        *label(ContentView::kOtherCommands, {"quenta-callout", "quenta-secondary"}));
+    capabilities->append(*label(view_->localized(ContentView::kOtherCommands),
+                                {"quenta-callout", "quenta-secondary"}));
     root->append(*capabilities);
 
     // The four commands.
@@ -124,10 +126,10 @@ GtkInstallerWindow::GtkInstallerWindow(Gtk::Application& application,
     auto* spacer = Gtk::make_managed<Gtk::Box>();
     spacer->set_hexpand(true);
     updates->append(*spacer);
-    downloadButton_ = Gtk::make_managed<Gtk::Button>(std::string(ContentView::kDownloadLabel));
+    downloadButton_ = Gtk::make_managed<Gtk::Button>(view_->localized(ContentView::kDownloadLabel));
     downloadButton_->signal_clicked().connect([this] { view_->downloadNewVersion(); });
     updates->append(*downloadButton_);
-    checkButton_ = Gtk::make_managed<Gtk::Button>(std::string(ContentView::kCheckLabel));
+    checkButton_ = Gtk::make_managed<Gtk::Button>(view_->localized(ContentView::kCheckLabel));
     checkButton_->signal_clicked().connect([this] { view_->checkForUpdates(); });
     updates->append(*checkButton_);
     root->append(*updates);
@@ -175,7 +177,7 @@ Gtk::Button* GtkInstallerWindow::commandButton(const ContentView::Command& comma
     auto* image = Gtk::make_managed<Gtk::Image>();
     image->set_from_icon_name(iconName(command.symbol));
     content->append(*image);
-    content->append(*Gtk::make_managed<Gtk::Label>(std::string(command.label)));
+    content->append(*Gtk::make_managed<Gtk::Label>(view_->localized(command.label)));
     auto* button = Gtk::make_managed<Gtk::Button>();
     button->set_child(*content);
     return button;

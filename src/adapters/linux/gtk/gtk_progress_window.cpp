@@ -1,6 +1,7 @@
 #include "adapters/linux/gtk/gtk_progress_window.hpp"
 
 #include "core/shared/byte_size.hpp"
+#include "core/shared/shared_names.hpp"
 #include "ports/error.hpp"
 
 #include <glib.h>
@@ -28,7 +29,7 @@ GtkProgressWindow::~GtkProgressWindow() {
 
 void GtkProgressWindow::build() {
     window_ = std::make_unique<Gtk::Window>();
-    window_->set_title("访达右键Lumvik");
+    window_->set_title(localizer_.localized(names::kAlertTitle));
     window_->set_resizable(false);
     window_->set_default_size(420, -1);
     auto* box = Gtk::make_managed<Gtk::Box>(Gtk::Orientation::VERTICAL, 8);
@@ -39,7 +40,7 @@ void GtkProgressWindow::build() {
     bytes_ = Gtk::make_managed<Gtk::Label>();
     bytes_->set_xalign(0);
     bar_ = Gtk::make_managed<Gtk::ProgressBar>();
-    cancel_ = Gtk::make_managed<Gtk::Button>("取消");
+    cancel_ = Gtk::make_managed<Gtk::Button>(localizer_.localized("取消"));
     cancel_->set_halign(Gtk::Align::END);
     cancel_->signal_clicked().connect([this] {
         cancelled_ = true;
@@ -67,7 +68,7 @@ void GtkProgressWindow::show(const std::string& item, std::uint64_t doneBytes,
     if (!window_) {
         build();
     }
-    item_->set_text("正在移动：" + item);
+    item_->set_text(localizer_.localized("正在移动：") + item);
     bytes_->set_text(megabytesText(doneBytes) + " / " + megabytesText(totalBytes));
     bar_->set_fraction(
         totalBytes == 0 ? 1.0 : static_cast<double>(doneBytes) / static_cast<double>(totalBytes));

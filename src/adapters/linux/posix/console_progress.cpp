@@ -36,8 +36,12 @@ void ConsoleProgress::show(const std::string& item, std::uint64_t doneBytes,
     }
     const unsigned percent =
         totalBytes == 0 ? 100 : static_cast<unsigned>(doneBytes * 100 / totalBytes);
-    std::fprintf(stream_, "\r正在移动 %s：%s / %s（%u%%），按 Ctrl+C 取消\033[K", item.c_str(),
-                 megabytesText(doneBytes).c_str(), megabytesText(totalBytes).c_str(), percent);
+    // Composed of its parts, each in the user's language, around the item and the numbers.
+    const std::string line =
+        "\r" + localizer_.localized("正在移动 ") + item + localizer_.localized("：") +
+        megabytesText(doneBytes) + " / " + megabytesText(totalBytes) + localizer_.localized("（") +
+        std::to_string(percent) + "%" + localizer_.localized("），按 Ctrl+C 取消") + "\033[K";
+    std::fputs(line.c_str(), stream_);
     std::fflush(stream_);
 }
 

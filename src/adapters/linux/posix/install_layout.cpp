@@ -5,6 +5,9 @@
     !defined(QUENTA_DESKTOP_ENTRIES_PATH)
 #error "the install layout's paths must be given by the build"
 #endif
+#ifndef QUENTA_LOCALE_PATH
+#error "the install layout's message catalogues folder must be given by the build"
+#endif
 
 namespace quenta::linux_platform {
 
@@ -26,6 +29,10 @@ std::string builtInPlugInsPath() {
 
 std::string desktopEntriesPath() {
     return QUENTA_DESKTOP_ENTRIES_PATH;
+}
+
+std::string localeDirectory() {
+    return QUENTA_LOCALE_PATH;
 }
 
 }  // namespace quenta::linux_platform

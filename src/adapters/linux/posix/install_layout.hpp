@@ -18,5 +18,7 @@ namespace quenta::linux_platform {
 [[nodiscard]] std::string builtInPlugInsPath();
 // The folder of desktop entries that holds quentaapp.desktop.
 [[nodiscard]] std::string desktopEntriesPath();
+// The folder of compiled message catalogues (LANG/LC_MESSAGES/quenta.mo).
+[[nodiscard]] std::string localeDirectory();
 
 }  // namespace quenta::linux_platform
