@@ -219,7 +219,8 @@ int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
         return runHeadless(urls, true);
     }
     const int status = shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
-                                  quenta::linux_platform::desktopEntriesPath(), takenDescriptor});
+                                  quenta::linux_platform::desktopEntriesPath(),
+                                  quenta::linux_platform::httpClientModulePath(), takenDescriptor});
     if (status != quenta::kShellDisplayUnavailable) {
         return status;
     }

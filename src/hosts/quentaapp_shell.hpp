@@ -11,9 +11,11 @@ namespace quenta {
 struct ShellLaunch {
     // The request URLs of the command line, in order, exactly as given.
     std::vector<std::string> urls;
-    // Where the executable's build placed the plug-ins and the desktop entry.
+    // Where the executable's build placed the plug-ins, the desktop entry and the HTTP client
+    // module (loaded on the first update check; it may be missing: it is a package of its own).
     std::string plugInsPath;
     std::string desktopEntriesPath;
+    std::string httpModulePath;
     // A descriptor to write one byte to, and close, once this process has taken the URLs as the
     // resident instance; -1 when no one waits for that. With one, the process was started in the
     // background for the request: the shell leaves the caller's session and its pipes. A process

@@ -2,7 +2,7 @@
 // Gtk::Application with one instance per user over D-Bus. The first process stays resident and
 // never quits by itself; later starts hand their command line to it and exit. URLs arrive as the
 // raw command-line strings, so each reaches the request handler byte for byte.
-#include "adapters/linux/curl/http_client_curl.hpp"
+#include "adapters/linux/curl/lazy_http_client.hpp"
 #include "adapters/linux/gio/main_queue_glib.hpp"
 #include "adapters/linux/gio/workspace_gio.hpp"
 #include "adapters/linux/gtk/gtk_alerts.hpp"
@@ -46,7 +46,7 @@ struct Desktop {
           log(files, clock, std::string(QuentaCreator::kLogFileName)),
           creator({files, alerts, workspace, uuids, log, pasteboard, &progress, &clock}),
           defaults(DefaultsJsonFile::pathForDomain("QuentaApp")),
-          http(mainQueue),
+          http(mainQueue, launch.httpModulePath),
           bundle(launch.plugInsPath, launch.desktopEntriesPath),
           updates(defaults, http, mainQueue, clock, bundle),
           shell(application) {
@@ -73,7 +73,9 @@ struct Desktop {
     QuentaCreator creator;
     MainQueueGlib mainQueue;
     DefaultsJsonFile defaults;
-    HttpClientCurl http;
+    // libcurl is loaded with the HTTP client module on the first update check, never linked: the
+    // application works without it.
+    LazyHttpClient http;
     AppBundle bundle;
     UpdateChecker updates;
     PosixProcessRunner processes;

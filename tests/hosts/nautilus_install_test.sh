@@ -4,7 +4,7 @@
 # folder and in the application's plug-ins folder, each starting the installed quentaapp and
 # exporting only its three entry points, the GTK 3 ones without GTK 4; Dolphin's plug-in, when it
 # is built; quentaapp and its private objects (shell and HTTP modules) under LIBDIR/quenta, no
-# shared object executable; its desktop entry, valid and claiming the quentaapp scheme, with no
+# shared object executable, only the HTTP module linking libcurl; its desktop entry, valid and claiming the quentaapp scheme, with no
 # scheme-handler cache staged (the desktop-file-utils trigger builds it where it is installed).
 # Usage: nautilus_install_test.sh BUILD_DIR
 set -eu
@@ -68,6 +68,10 @@ check "quentaapp installed" test -x "$stage$app"
 for module in quentaapp-shell.so libquenta-http-curl.so; do
   check "private module installed without the executable bit: $module" \
     sh -c "test -f '$stage$private/$module' && test ! -x '$stage$private/$module'"
+done
+# Only the HTTP module links libcurl: it is a package of its own, the application loads it lazily.
+for program in "$stage$app" "$stage$prefix/bin/quenta-finder" "$stage$private/quentaapp-shell.so"; do
+  check "links no libcurl: $program" sh -c "! objdump -p '$program' | grep -q 'NEEDED.*libcurl'"
 done
 entry="$stage$prefix/share/applications/quentaapp.desktop"
 check "desktop entry installed" test -f "$entry"
