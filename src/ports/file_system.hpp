@@ -105,6 +105,11 @@ class FileSystem {
     [[nodiscard]] virtual std::optional<std::string> resolvedPath(
         const std::string& path) const = 0;
 
+    // Whether both paths name regular files (links followed) with the same bytes: the same file
+    // under two names, or two identical copies. False when either is missing or unreadable.
+    [[nodiscard]] virtual bool sameContents(const std::string& first,
+                                            const std::string& second) const = 0;
+
     // The current user's home folder.
     [[nodiscard]] virtual std::string homeDirectory() const = 0;
 

@@ -85,6 +85,20 @@ TYPED_TEST(FileSystemContract, LinksExistDanglingOrNotAndAreNeverWrittenThrough)
     EXPECT_FALSE(this->files.itemExists(this->at("nowhere"))) << "the link was followed";
 }
 
+TYPED_TEST(FileSystemContract, SameContentsFollowsLinksAndComparesBytes) {
+    const std::string big(200 * 1024, 'm');  // past one read of the comparison
+    ASSERT_TRUE(this->files.writeNewFile(this->at("module"), big).ok());
+    ASSERT_TRUE(this->files.writeNewFile(this->at("copy"), big).ok());
+    ASSERT_TRUE(this->files.writeNewFile(this->at("other"), big.substr(1) + "n").ok());
+    ASSERT_TRUE(this->files.createDirectory(this->at("folder")).ok());
+    this->side.link(this->at("link"), this->at("module"));
+    EXPECT_TRUE(this->files.sameContents(this->at("link"), this->at("module")));
+    EXPECT_TRUE(this->files.sameContents(this->at("copy"), this->at("module")));
+    EXPECT_FALSE(this->files.sameContents(this->at("other"), this->at("module")));
+    EXPECT_FALSE(this->files.sameContents(this->at("missing"), this->at("module")));
+    EXPECT_FALSE(this->files.sameContents(this->at("folder"), this->at("folder")));
+}
+
 TYPED_TEST(FileSystemContract, ExistingNamesAreNeverReplaced) {
     ASSERT_TRUE(this->files.writeNewFile(this->at("a"), "first").ok());
     ASSERT_TRUE(this->files.writeNewFile(this->at("b"), "second").ok());

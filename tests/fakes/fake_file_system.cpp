@@ -212,6 +212,13 @@ Status FakeFileSystem::writeFileAtomically(const std::string& path, std::string_
     return {};
 }
 
+bool FakeFileSystem::sameContents(const std::string& first, const std::string& second) const {
+    const Node* a = resolved(first);
+    const Node* b = resolved(second);
+    return a != nullptr && b != nullptr && a->type == Node::Type::file &&
+           b->type == Node::Type::file && a->contents == b->contents;
+}
+
 std::optional<std::string> FakeFileSystem::resolvedPath(const std::string& path) const {
     // Resolves component by component, as realpath does; relative link targets are taken against
     // the link's folder. Gives up after a few links, as the kernel does with a loop.

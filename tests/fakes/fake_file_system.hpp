@@ -58,6 +58,8 @@ class FakeFileSystem : public FileSystem {
     Status writeFileAtomically(const std::string& path, std::string_view contents) override;
     [[nodiscard]] std::string temporaryDirectory() const override { return "/tmp"; }
     [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
+    [[nodiscard]] bool sameContents(const std::string& first,
+                                    const std::string& second) const override;
     [[nodiscard]] std::string homeDirectory() const override { return "/home/ann"; }
     [[nodiscard]] std::string logsDirectory() const override { return "/home/ann/.local/state"; }
 

@@ -14,8 +14,8 @@ namespace {
 
 // A file manager that loads every module of its one extension folder (fixed when it was built;
 // there is no per-user folder): registering links the module shipped in the plug-ins folder
-// there, and `EXECUTABLE -q` ends the running file manager, which loads its modules when it
-// starts again on its next use.
+// there (unless the module there already is that one), and `EXECUTABLE -q` ends the running file
+// manager, which loads its modules when it starts again on its next use.
 FileManagerSteps linkedModule(std::string executable, const std::string& moduleName,
                               const std::string& extensionFolder) {
     return {executable,
@@ -24,7 +24,8 @@ FileManagerSteps linkedModule(std::string executable, const std::string& moduleN
                 return ToolRun{"/usr/bin/ln",
                                {"-sf", extensionPath, extensionFolder + "/" + moduleName}};
             },
-            {executable, {"-q"}}};
+            {executable, {"-q"}},
+            extensionFolder + "/" + moduleName};
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ InstallerTable macosInstallerTable() {
           [](const std::string& extensionPath) {
               return ToolRun{pluginKit, {"-a", extensionPath}};
           },
-          {"/usr/bin/killall", {"Finder"}}}},
+          {"/usr/bin/killall", {"Finder"}},
+          ""}},
         {pluginKit, {"-e", "use", "-i", "com.local.QuentaApp.FinderExtension"}},
         [](const std::string& bundlePath) {
             return ToolRun{

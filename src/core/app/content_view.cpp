@@ -51,6 +51,10 @@ bool ContentView::registerExtension(bool showResult) {
             found = false;
             continue;
         }
+        if (!fileManager->installedPath.empty() &&
+            ports_.files.sameContents(fileManager->installedPath, extensionPath)) {
+            continue;  // already in place: nothing to write into the file manager's folder
+        }
         const ToolRun registration = fileManager->registration(extensionPath);
         registered = run(registration.tool, registration.arguments) && registered;
     }

@@ -25,6 +25,10 @@ struct FileManagerSteps {
     std::function<ToolRun(const std::string& extensionPath)> registration;
     // Restarts the file manager, so that it loads the extension.
     ToolRun restart;
+    // Where registering puts the extension (empty: the platform keeps its registrations
+    // elsewhere). When what is there already is the shipped extension, as after installing the
+    // packages, there is nothing to register and no system folder is written.
+    std::string installedPath;
 };
 
 // The platform's tools, identifiers and settings addresses behind the installer's commands. The

@@ -242,6 +242,7 @@ TEST(InstallerTableTest, LinuxMapsEachStepToTheDesktopsCounterpart) {
         EXPECT_THAT(registration.arguments[2],
                     EndsWith(std::string(expected[i].folder) + expected[i].module));
         EXPECT_EQ(steps.restart, (ToolRun{expected[i].executable, {"-q"}}));
+        EXPECT_EQ(steps.installedPath, registration.arguments[2]);
     }
     EXPECT_EQ(table.enabling,
               (ToolRun{"/usr/bin/xdg-mime",
@@ -282,6 +283,19 @@ TEST_F(ContentViewTest, TheFileManagerStepsRunForEachInstalledFileManager) {
     EXPECT_THAT(ran(), ElementsAre("run caja", "run thunar"));
     EXPECT_TRUE(onLinux.registerExtension(false));
     EXPECT_THAT(ran(), ElementsAre("run ln", "run ln"));
+
+    // The packages put the very module in a file manager's folder (a copy, or a link to it):
+    // nothing is run for it; a different module there (an older version) is linked over.
+    const std::string thunarFolderModule = linux.fileManagers[3].installedPath;
+    files.addSymlink(linux.fileManagers[2].installedPath, module(linux.fileManagers[2]));
+    files.addFile(thunarFolderModule, "");
+    EXPECT_TRUE(onLinux.registerExtension(false));
+    EXPECT_THAT(ran(), IsEmpty());
+    files.addFile(module(linux.fileManagers[3]), "new version");
+    EXPECT_TRUE(onLinux.registerExtension(false));
+    EXPECT_THAT(steps, ElementsAre("run ln -sf " + module(linux.fileManagers[3]) + " " +
+                                   thunarFolderModule));
+    steps.clear();
 
     // A module missing for one of them: the others are still registered, the outcome is failure.
     files = FakeFileSystem();

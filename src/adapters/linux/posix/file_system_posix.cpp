@@ -111,6 +111,63 @@ Status PosixFileSystem::appendToFile(const std::string& path, std::string_view b
     return {};
 }
 
+namespace {
+
+// Fills the buffer as far as the file allows: the bytes read, or -1 on an error.
+ssize_t readUpTo(int fd, char* buffer, std::size_t size) {
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got = ::read(fd, buffer + filled, size - filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(filled);
+}
+
+}  // namespace
+
+bool PosixFileSystem::sameContents(const std::string& first, const std::string& second) const {
+    UniqueFd a(::open(first.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd b(::open(second.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat infoA {};
+    struct stat infoB {};
+    if (!a.valid() || !b.valid() || ::fstat(a.get(), &infoA) != 0 ||
+        ::fstat(b.get(), &infoB) != 0 || !S_ISREG(infoA.st_mode) || !S_ISREG(infoB.st_mode)) {
+        return false;
+    }
+    if (infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino) {
+        return true;
+    }
+    if (infoA.st_size != infoB.st_size) {
+        return false;
+    }
+    constexpr std::size_t kChunk = std::size_t{64} * 1024;
+    std::string bufferA(kChunk, '\0');
+    std::string bufferB(kChunk, '\0');
+    while (true) {
+        const ssize_t gotA = readUpTo(a.get(), bufferA.data(), kChunk);
+        const ssize_t gotB = readUpTo(b.get(), bufferB.data(), kChunk);
+        if (gotA < 0 || gotA != gotB) {
+            return false;
+        }
+        if (gotA == 0) {
+            return true;
+        }
+        if (bufferA.compare(0, static_cast<std::size_t>(gotA), bufferB, 0,
+                            static_cast<std::size_t>(gotB)) != 0) {
+            return false;
+        }
+    }
+}
+
 std::string PosixFileSystem::homeDirectory() const {
     if (const char* home = absolutePathFromEnvironment("HOME")) {
         return home;

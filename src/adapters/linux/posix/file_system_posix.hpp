@@ -33,6 +33,8 @@ class PosixFileSystem : public FileSystem {
     Status writeFileAtomically(const std::string& path, std::string_view contents) override;
     [[nodiscard]] std::string temporaryDirectory() const override;
     [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
+    [[nodiscard]] bool sameContents(const std::string& first,
+                                    const std::string& second) const override;
     [[nodiscard]] std::string homeDirectory() const override;
     [[nodiscard]] std::string logsDirectory() const override;
 
