@@ -70,6 +70,9 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quenta maintainers")
 set(CPACK_PACKAGE_CONTACT "${QUENTA_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${QUENTA_PACKAGE_HOMEPAGE}")
+# Every package has a synopsis of its own (the first line of its description): CPackDeb would
+# put a project-wide summary in front of each one.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 set(CPACK_COMPONENTS_ALL ${quenta_components})
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 # Staged with DESTDIR under the configured prefix: the file managers' folders are absolute paths
@@ -99,6 +102,9 @@ foreach(component IN LISTS quenta_components)
   endif()
 endforeach()
 
+# The installer window's enabling and re-registering steps run xdg-mime and
+# update-desktop-database; requests and menus work without them.
+set(CPACK_DEBIAN_QUENTA_PACKAGE_RECOMMENDS "xdg-utils, desktop-file-utils")
 set(CPACK_DEBIAN_QUENTA_PACKAGE_SUGGESTS "quenta-http")
 set(CPACK_DEBIAN_QUENTA_DESCRIPTION
     "file-creation and file-handling commands for the file manager
