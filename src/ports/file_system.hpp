@@ -110,6 +110,9 @@ class FileSystem {
     [[nodiscard]] virtual bool sameContents(const std::string& first,
                                             const std::string& second) const = 0;
 
+    // Whether the current user may create entries in the folder.
+    [[nodiscard]] virtual bool canCreateIn(const std::string& folder) const = 0;
+
     // The current user's home folder.
     [[nodiscard]] virtual std::string homeDirectory() const = 0;
 

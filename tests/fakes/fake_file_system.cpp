@@ -219,6 +219,12 @@ bool FakeFileSystem::sameContents(const std::string& first, const std::string& s
            b->type == Node::Type::file && a->contents == b->contents;
 }
 
+bool FakeFileSystem::canCreateIn(const std::string& folder) const {
+    const Node* target = resolved(folder);
+    return target != nullptr && target->type == Node::Type::directory &&
+           failingFolders_.count(folder) == 0;
+}
+
 std::optional<std::string> FakeFileSystem::resolvedPath(const std::string& path) const {
     // Resolves component by component, as realpath does; relative link targets are taken against
     // the link's folder. Gives up after a few links, as the kernel does with a loop.

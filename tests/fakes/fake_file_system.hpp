@@ -60,6 +60,7 @@ class FakeFileSystem : public FileSystem {
     [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
     [[nodiscard]] bool sameContents(const std::string& first,
                                     const std::string& second) const override;
+    [[nodiscard]] bool canCreateIn(const std::string& folder) const override;
     [[nodiscard]] std::string homeDirectory() const override { return "/home/ann"; }
     [[nodiscard]] std::string logsDirectory() const override { return "/home/ann/.local/state"; }
 

@@ -47,6 +47,8 @@ InstallerTable linuxInstallerTable() {
         [](const std::string& bundlePath) {
             return ToolRun{"/usr/bin/update-desktop-database", {bundlePath}};
         },
+        // It writes the folder's scheme-handler cache (mimeinfo.cache).
+        true,
         // GNOME's default-applications settings, then the settings application itself.
         "gnome-default-apps-panel.desktop",
         "gnome-control-center.desktop",

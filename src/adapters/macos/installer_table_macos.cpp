@@ -19,6 +19,7 @@ InstallerTable macosInstallerTable() {
                 "LaunchServices.framework/Support/lsregister",
                 {"-f", bundlePath}};
         },
+        false,
         "x-apple.systempreferences:com.apple.ExtensionsPreferences",
         "x-apple.systempreferences:com.apple.LoginItems-Settings.extension",
     };

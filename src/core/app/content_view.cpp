@@ -70,10 +70,13 @@ bool ContentView::registerExtension(bool showResult) {
 void ContentView::installOrRepair() {
     const bool registered = registerExtension(false);
     const bool enabled = run(table_.enabling.tool, table_.enabling.arguments);
-    const ToolRun bundleRegistration = table_.bundleRegistration(ports_.bundle.bundlePath());
-    ignoreResult(run(bundleRegistration.tool, bundleRegistration.arguments),
-                 "registering the application again only refreshes what the system knows; the "
-                 "outcome rests on registering and enabling the extension");
+    const std::string bundlePath = ports_.bundle.bundlePath();
+    if (!table_.bundleRegistrationWritesBundle || ports_.files.canCreateIn(bundlePath)) {
+        const ToolRun bundleRegistration = table_.bundleRegistration(bundlePath);
+        ignoreResult(run(bundleRegistration.tool, bundleRegistration.arguments),
+                     "registering the application again only refreshes what the system knows; "
+                     "the outcome rests on registering and enabling the extension");
+    }
     restartFileManager();
     if (registered && enabled) {
         showAlert(localized("安装成功！\n\n现在可以在 Finder 文件夹空白处右键，选择“Lumvik”。"));

@@ -41,6 +41,9 @@ struct InstallerTable {
     ToolRun enabling;
     // Registers the application at the given bundle path with the desktop again.
     std::function<ToolRun(const std::string& bundlePath)> bundleRegistration;
+    // Whether that registration writes into the bundle path: then it is only tried by a user who
+    // may write there (a packaged install keeps that registration current itself).
+    bool bundleRegistrationWritesBundle = false;
     // The extension settings, tried in this order until the workspace opens one.
     std::string firstSettingsAddress;
     std::string secondSettingsAddress;

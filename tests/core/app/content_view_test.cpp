@@ -309,5 +309,24 @@ TEST_F(ContentViewTest, TheFileManagerStepsRunForEachInstalledFileManager) {
                                                "/libquenta-thunar.so"));
 }
 
+// The desktop database is refreshed only by a user who may write its folder; in a packaged
+// install the package system keeps it, and no write into that system folder is tried.
+TEST_F(ContentViewTest, OnLinuxTheDesktopDatabaseIsRefreshedOnlyWhereTheUserMayWrite) {
+    ContentView onLinux({processes, files, workspace, alerts, bundle, queue, shell, updates},
+                        platformInstallerTable());
+    bundle.ownPath = "/usr/share/applications";
+    const std::string refresh = "run update-desktop-database /usr/share/applications";
+    files.addDirectory(bundle.ownPath);
+    onLinux.installOrRepair();
+    EXPECT_THAT(steps, ::testing::Contains(refresh));
+
+    steps.clear();
+    files.failWritesIn(bundle.ownPath, Error{ErrorKind::permissionDenied, "Permission denied"});
+    onLinux.installOrRepair();
+    EXPECT_THAT(steps, ::testing::Not(::testing::Contains(refresh)));
+    EXPECT_THAT(steps, ::testing::Contains("run xdg-mime default quentaapp.desktop "
+                                           "x-scheme-handler/quentaapp"));
+}
+
 }  // namespace
 }  // namespace quenta::testing

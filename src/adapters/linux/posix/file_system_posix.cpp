@@ -168,6 +168,10 @@ bool PosixFileSystem::sameContents(const std::string& first, const std::string& 
     }
 }
 
+bool PosixFileSystem::canCreateIn(const std::string& folder) const {
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 std::string PosixFileSystem::homeDirectory() const {
     if (const char* home = absolutePathFromEnvironment("HOME")) {
         return home;

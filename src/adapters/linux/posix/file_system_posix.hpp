@@ -35,6 +35,7 @@ class PosixFileSystem : public FileSystem {
     [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;
     [[nodiscard]] bool sameContents(const std::string& first,
                                     const std::string& second) const override;
+    [[nodiscard]] bool canCreateIn(const std::string& folder) const override;
     [[nodiscard]] std::string homeDirectory() const override;
     [[nodiscard]] std::string logsDirectory() const override;
 
