@@ -18,14 +18,14 @@ namespace {
 // manager, which loads its modules when it starts again on its next use.
 FileManagerSteps linkedModule(std::string executable, const std::string& moduleName,
                               const std::string& extensionFolder) {
+    const std::string installedPath = extensionFolder + "/" + moduleName;
     return {executable,
             moduleName,
-            [moduleName, extensionFolder](const std::string& extensionPath) {
-                return ToolRun{"/usr/bin/ln",
-                               {"-sf", extensionPath, extensionFolder + "/" + moduleName}};
+            [installedPath](const std::string& extensionPath) {
+                return ToolRun{"/usr/bin/ln", {"-sf", extensionPath, installedPath}};
             },
             {executable, {"-q"}},
-            extensionFolder + "/" + moduleName};
+            installedPath};
 }
 
 }  // namespace

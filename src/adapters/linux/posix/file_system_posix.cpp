@@ -28,6 +28,20 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+bool readAll(int fd, std::string& bytes) {
+    char buffer[16384];
+    while (true) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
 const char* absolutePathFromEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && value[0] == '/' ? value : nullptr;
@@ -111,29 +125,6 @@ Status PosixFileSystem::appendToFile(const std::string& path, std::string_view b
     return {};
 }
 
-namespace {
-
-// Fills the buffer as far as the file allows: the bytes read, or -1 on an error.
-ssize_t readUpTo(int fd, char* buffer, std::size_t size) {
-    std::size_t filled = 0;
-    while (filled < size) {
-        const ssize_t got = ::read(fd, buffer + filled, size - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return -1;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(filled);
-}
-
-}  // namespace
-
 bool PosixFileSystem::sameContents(const std::string& first, const std::string& second) const {
     UniqueFd a(::open(first.c_str(), O_RDONLY | O_CLOEXEC));
     UniqueFd b(::open(second.c_str(), O_RDONLY | O_CLOEXEC));
@@ -146,26 +137,10 @@ bool PosixFileSystem::sameContents(const std::string& first, const std::string& 
     if (infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino) {
         return true;
     }
-    if (infoA.st_size != infoB.st_size) {
-        return false;
-    }
-    constexpr std::size_t kChunk = std::size_t{64} * 1024;
-    std::string bufferA(kChunk, '\0');
-    std::string bufferB(kChunk, '\0');
-    while (true) {
-        const ssize_t gotA = readUpTo(a.get(), bufferA.data(), kChunk);
-        const ssize_t gotB = readUpTo(b.get(), bufferB.data(), kChunk);
-        if (gotA < 0 || gotA != gotB) {
-            return false;
-        }
-        if (gotA == 0) {
-            return true;
-        }
-        if (bufferA.compare(0, static_cast<std::size_t>(gotA), bufferB, 0,
-                            static_cast<std::size_t>(gotB)) != 0) {
-            return false;
-        }
-    }
+    std::string bytesA;
+    std::string bytesB;
+    return infoA.st_size == infoB.st_size && readAll(a.get(), bytesA) && readAll(b.get(), bytesB) &&
+           bytesA == bytesB;
 }
 
 bool PosixFileSystem::canCreateIn(const std::string& folder) const {

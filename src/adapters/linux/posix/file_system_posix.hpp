@@ -53,6 +53,10 @@ class PosixFileSystem : public FileSystem {
 // errno set on failure.
 bool writeAll(int fd, std::string_view bytes);
 
+// Appends what the descriptor holds from its offset to its end to `bytes`, retrying
+// interruptions; false on a read error.
+bool readAll(int fd, std::string& bytes);
+
 // The absolute path with every link, "." and ".." resolved; none when it cannot be resolved
 // (errno tells why).
 std::optional<std::string> realPath(const std::string& path);

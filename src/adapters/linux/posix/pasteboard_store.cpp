@@ -116,19 +116,8 @@ Entries readEntries(int folderFd) {
         return {};
     }
     std::string bytes;
-    char buffer[16384];
-    while (true) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return {};
-        }
-        if (got == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<std::size_t>(got));
+    if (!readAll(fd.get(), bytes)) {
+        return {};
     }
     return parse(bytes).value_or(Entries{});
 }
