@@ -18,9 +18,13 @@ class Workspace {
     // reported, as the caller has nothing to do about it.
     virtual void revealItems(const std::vector<std::string>& paths) = 0;
 
-    // Opens a file with the desktop's handler for it (a ".command" script runs in a new terminal
-    // window). An error, with the platform's description, when nothing could be started.
-    virtual Status openFile(const std::string& path) = 0;
+    // Opens a new terminal window in `folder` (an absolute path to a folder) running the user's
+    // login shell. An error, with the reason, when no terminal could be started; a terminal that
+    // started counts as opened whatever it does next. Nothing is left behind on Linux, where the
+    // desktop's terminal starts in the folder. A macOS workspace writes a ".command" script (owner
+    // only, that mode from its first byte) that changes to the folder, removes itself and becomes
+    // the login shell, and opens it with Terminal.
+    virtual Status openTerminal(const std::string& folder) = 0;
 
     // Opens an address: a URL with the desktop's handler for its scheme (a web page in the default
     // browser), or on Linux an application named by its desktop-entry ID ("name.desktop"). An

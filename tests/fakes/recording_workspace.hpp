@@ -13,10 +13,10 @@ class RecordingWorkspace : public Workspace {
   public:
     void revealItems(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
 
-    Status openFile(const std::string& path) override {
-        opened.push_back(path);
-        if (!openAnswer) {
-            return Error{ErrorKind::other, "nothing opens " + path};
+    Status openTerminal(const std::string& folder) override {
+        terminals.push_back(folder);
+        if (!terminalAnswer) {
+            return Error{ErrorKind::notFound, "no terminal emulator is installed"};
         }
         return {};
     }
@@ -30,8 +30,9 @@ class RecordingWorkspace : public Workspace {
     }
 
     std::vector<std::vector<std::string>> revealed;
-    std::vector<std::string> opened;
-    bool openAnswer = true;
+    // The folders terminals were opened in.
+    std::vector<std::string> terminals;
+    bool terminalAnswer = true;
     std::vector<std::string> openedURLs;
     // Addresses the workspace cannot open; every other one opens.
     std::set<std::string> refusedURLs;

@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace quenta::testing {
 namespace {
 
@@ -140,17 +142,21 @@ TEST_F(QuentaAppTest, AHeadlessRunNeverLoadsTheDesktopShell) {
     EXPECT_THAT(result.out, Not(HasSubstr("quentaapp-shell")));
 }
 
-TEST_F(QuentaAppTest, TerminalPrintsTheScriptAndTrashMovesIntoTheTrashOfXdgDataHome) {
+TEST_F(QuentaAppTest, AHeadlessTerminalFailsWithTheReasonAndTrashMovesIntoTheTrashOfXdgDataHome) {
     const std::string environment =
         "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
         " TMPDIR=" + shellQuote(work.path()) + " XDG_DATA_HOME=" + shellQuote(home / "data") + " " +
         shellQuote(QUENTA_BIN_DIR "/quentaapp") + " ";
-    const auto terminal = runCommand(environment + "'quentaapp://terminal?path=/tmp' </dev/null");
-    EXPECT_EQ(terminal.status, 0) << terminal.err;
-    EXPECT_THAT(terminal.out, MatchesRegex(work.path() + "/QuentaApp-[0-9A-F-]{36}\\.command\n"));
-    const std::string script = terminal.out.substr(0, terminal.out.size() - 1);
-    EXPECT_EQ(readFile(script), "#!/bin/zsh\ncd '/tmp' || exit 1\nrm -- \"$0\"\nexec /bin/zsh -l");
-    EXPECT_EQ(modeOf(script), 0700);
+    const auto terminal = runCommand("LANGUAGE= LC_ALL=C.UTF-8 " + environment +
+                                     "'quentaapp://terminal?path=/tmp' </dev/null");
+    EXPECT_EQ(terminal.status, 1);
+    EXPECT_EQ(terminal.out, "");
+    EXPECT_THAT(terminal.err, HasSubstr("打开终端失败。\n\n目录：/tmp"));
+    EXPECT_THAT(
+        logText(),
+        HasSubstr("open terminal failed: no display is available to open a terminal window on\n"));
+    EXPECT_THAT(logText(), Not(HasSubstr("terminal command opened at")));
+    EXPECT_TRUE(std::filesystem::is_empty(work.path())) << "no script is written";
 
     writeFile(work / "old notes.txt", "notes");
     writeFile(work / "latin1 \xe9", "not UTF-8");

@@ -1,16 +1,13 @@
 #include "adapters/linux/gio/workspace_gio.hpp"
 
+#include "adapters/linux/posix/program_search.hpp"
+#include "adapters/linux/posix/terminal_command.hpp"
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -158,110 +155,6 @@ namespace quenta::linux_platform {
 
 namespace {
 
-bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// The command that runs a script as the kernel would: the interpreter of its "#!" line with its
-// one optional argument, then the script; a script without that line is run by /bin/sh. Running
-// the interpreter directly also works where the temporary folder is mounted noexec.
-std::vector<std::string> scriptCommand(const std::string& script) {
-    std::ifstream in(script, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    std::vector<std::string> command;
-    if (line.rfind("#!", 0) == 0) {
-        std::istringstream words(line.substr(2));
-        std::string interpreter;
-        std::string argument;
-        words >> interpreter;
-        std::getline(words >> std::ws, argument);
-        while (!argument.empty() && std::isspace(static_cast<unsigned char>(argument.back()))) {
-            argument.pop_back();
-        }
-        if (!interpreter.empty()) {
-            command.push_back(interpreter);
-            if (!argument.empty()) {
-                command.push_back(argument);
-            }
-        }
-    }
-    if (command.empty()) {
-        command.emplace_back("/bin/sh");
-    }
-    command.push_back(script);
-    return command;
-}
-
-// The executable file a program name stands for, searched in $PATH.
-std::optional<std::string> findProgram(const std::string& name) {
-    const char* variable = std::getenv("PATH");
-    const std::string searchPath =
-        variable != nullptr && variable[0] != '\0' ? variable : "/usr/local/bin:/usr/bin:/bin";
-    std::istringstream folders(searchPath);
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        if (folder.empty()) {
-            continue;
-        }
-        const std::string candidate = std::string(folder).append("/").append(name);
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
-
-std::vector<std::string> concatenated(std::vector<std::string> head,
-                                      const std::vector<std::string>& tail) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
-// The ways to run `command` in a new terminal window with `folder` as working directory, best
-// first: the Debian alternative every desktop installs, the current desktop's own terminal, then
-// the common emulators.
-std::vector<std::vector<std::string>> terminalInvocations(const std::string& folder,
-                                                          const std::vector<std::string>& command) {
-    const auto gnome =
-        concatenated({"gnome-terminal", "--working-directory=" + folder, "--"}, command);
-    const auto console = concatenated({"kgx", "--working-directory", folder, "-e"}, command);
-    const auto konsole = concatenated({"konsole", "--workdir", folder, "-e"}, command);
-    const auto xfce =
-        concatenated({"xfce4-terminal", "--working-directory=" + folder, "-x"}, command);
-    const auto mate =
-        concatenated({"mate-terminal", "--working-directory=" + folder, "-x"}, command);
-    const auto xterm = concatenated({"xterm", "-e"}, command);
-
-    std::vector<std::vector<std::string>> invocations;
-    invocations.push_back(concatenated({"x-terminal-emulator", "-e"}, command));
-
-    std::string desktops;
-    if (const char* current = std::getenv("XDG_CURRENT_DESKTOP")) {
-        desktops = current;
-    }
-    std::transform(desktops.begin(), desktops.end(), desktops.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    std::istringstream names(desktops);
-    std::string desktop;
-    while (std::getline(names, desktop, ':')) {
-        if (desktop == "gnome" || desktop == "unity" || desktop == "cinnamon") {
-            invocations.push_back(gnome);
-            invocations.push_back(console);
-        } else if (desktop == "kde") {
-            invocations.push_back(konsole);
-        } else if (desktop == "xfce") {
-            invocations.push_back(xfce);
-        } else if (desktop == "mate") {
-            invocations.push_back(mate);
-        }
-    }
-    for (const auto& common : {gnome, konsole, console, xfce, mate, xterm}) {
-        invocations.push_back(common);
-    }
-    return invocations;
-}
-
 // Starts the program detached in `folder`: GLib reaps it through an intermediate child, so
 // nothing waits for it and no zombie is left.
 Status spawnDetached(const std::string& folder, const std::vector<std::string>& arguments) {
@@ -282,24 +175,26 @@ Status spawnDetached(const std::string& folder, const std::vector<std::string>& 
     return {};
 }
 
-Status openInTerminal(const std::string& script) {
-    const auto slash = script.rfind('/');
-    const std::string folder =
-        slash == std::string::npos || slash == 0 ? "/" : script.substr(0, slash);
-    const auto command = scriptCommand(script);
-    Status last = Error{ErrorKind::notFound, "no terminal emulator is installed"};
-    for (auto invocation : terminalInvocations(folder, command)) {
-        const auto program = findProgram(invocation.front());
-        if (!program) {
-            continue;
-        }
-        invocation.front() = *program;
-        last = spawnDetached(folder, invocation);
-        if (last) {
-            return last;
+// The first of the terminal commands that starts, in `folder`.
+Status startTerminal(const std::string& folder) {
+    if (folder.empty() || folder.front() != '/') {
+        return Error{ErrorKind::invalidArgument, "not an absolute path: " + folder};
+    }
+    const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
+    const auto commands = terminalCommands(folder, loginShell(), desktop != nullptr ? desktop : "",
+                                           programSearchPath());
+    if (commands.empty()) {
+        return Error{ErrorKind::notFound,
+                     "no terminal emulator is installed (looked for " + terminalNames() + ")"};
+    }
+    Status started;
+    for (const auto& command : commands) {
+        started = spawnDetached(folder, command);
+        if (started) {
+            return started;
         }
     }
-    return last;
+    return started;
 }
 
 // One awaited launch; shared with its callback, which may come after the wait has given up.
@@ -365,15 +260,6 @@ Status openUriWithDefaultHandler(const char* uri, std::chrono::milliseconds boun
     return wait->launched;
 }
 
-Status openWithDefaultHandler(const std::string& path, std::chrono::milliseconds bound) {
-    GFile* file = g_file_new_for_path(path.c_str());
-    char* uri = g_file_get_uri(file);
-    g_object_unref(file);
-    Status launched = openUriWithDefaultHandler(uri, bound);
-    g_free(uri);
-    return launched;
-}
-
 Status launchDesktopEntry(const std::string& id) {
     GDesktopAppInfo* application = g_desktop_app_info_new(id.c_str());
     if (application == nullptr) {
@@ -390,15 +276,12 @@ Status launchDesktopEntry(const std::string& id) {
 
 }  // namespace
 
-Status GioWorkspace::openFile(const std::string& path) {
-    if (endsWith(path, ".command")) {
-        return openInTerminal(path);
-    }
-    return openWithDefaultHandler(path, launchTimeout_);
+Status GioWorkspace::openTerminal(const std::string& folder) {
+    return startTerminal(folder);
 }
 
 Status GioWorkspace::openURL(const std::string& address) {
-    if (endsWith(address, ".desktop") && address.find_first_of("/:") == std::string::npos) {
+    if (address.ends_with(".desktop") && address.find_first_of("/:") == std::string::npos) {
         return launchDesktopEntry(address);
     }
     char* scheme = g_uri_parse_scheme(address.c_str());

@@ -11,10 +11,11 @@ namespace quenta::linux_platform {
 // org.freedesktop.FileManager1.ShowItems on the session bus, called without waiting: the answer
 // comes on the thread-default main context of the calling thread, and where no session bus is
 // reachable, or the file manager refuses or does not answer within `revealTimeout`, the folder
-// of the first item is opened with the desktop's handler instead. A ".command" script opens in a
-// new terminal window of the user's terminal emulator, run by the interpreter of its first line;
-// any other file goes to the desktop's default handler for it, whose start is awaited at most
-// `launchTimeout`. Failures carry GIO's own message. Main thread only.
+// of the first item is opened with the desktop's handler instead. A terminal is the first of
+// terminalCommands (XDG_CURRENT_DESKTOP and PATH of the moment) that starts, in the folder,
+// running loginShell(); it is not waited for. An address goes to the desktop's default handler,
+// whose start is awaited at most `launchTimeout`. Failures carry GIO's own message. Main thread
+// only.
 class GioWorkspace : public Workspace {
   public:
     explicit GioWorkspace(std::chrono::milliseconds revealTimeout = std::chrono::seconds(5),
@@ -24,7 +25,7 @@ class GioWorkspace : public Workspace {
     GioWorkspace& operator=(const GioWorkspace&) = delete;
 
     void revealItems(const std::vector<std::string>& paths) override;
-    Status openFile(const std::string& path) override;
+    Status openTerminal(const std::string& folder) override;
     // A URL goes to the default handler of its scheme; "name.desktop" (no scheme, no folder)
     // starts the installed application of that desktop-entry ID.
     Status openURL(const std::string& address) override;

@@ -15,7 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <thread>
 
 namespace quenta::testing {
@@ -35,6 +37,15 @@ class UmaskScope {
   private:
     mode_t old_;
 };
+
+std::vector<std::string> sortedEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 class PosixFileSystemTest : public ::testing::Test {
   protected:
@@ -126,6 +137,50 @@ TEST_F(PosixFileSystemTest, LocationsFollowTheEnvironment) {
     EXPECT_EQ(files.logsDirectory(), "/home/test/.local/state");
     state.set("XDG_STATE_HOME", "/state");
     EXPECT_EQ(files.logsDirectory(), "/state");
+}
+
+TEST_F(PosixFileSystemTest, AtomicWritesReplaceWholeFilesAndLinksButNeverWriteThroughThem) {
+    const TempDir& work = dir;
+    const std::string path = work / "file";
+    ASSERT_TRUE(files.writeFileAtomically(path, "first").ok());
+    EXPECT_EQ(
+        modeOf(path), 0666 & ~[] {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            return static_cast<int>(mask);
+        }());
+    ASSERT_TRUE(files.writeFileAtomically(path, "second, longer").ok());
+    EXPECT_EQ(readFile(path), "second, longer");
+
+    writeFile(work / "target", "untouched");
+    ASSERT_EQ(::symlink("target", (work / "link").c_str()), 0);
+    ASSERT_TRUE(files.writeFileAtomically(work / "link", "new").ok());
+    EXPECT_EQ(readFile(work / "target"), "untouched");
+    EXPECT_EQ(readFile(work / "link"), "new");
+    struct stat status {};
+    ASSERT_EQ(::lstat((work / "link").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+
+    const Status missing = files.writeFileAtomically(work / "no/such/file", "x");
+    EXPECT_EQ(missing.error().kind, ErrorKind::notFound);
+    ASSERT_EQ(::mkdir((work / "folder").c_str(), 0755), 0);
+    EXPECT_FALSE(files.writeFileAtomically(work / "folder", "x").ok());
+    EXPECT_THAT(sortedEntries(work.path()), ElementsAre("file", "folder", "link", "target"))
+        << "no side file is left behind";
+}
+
+TEST(TemporaryDirectoryTest, TakesAnAbsoluteTmpdirElseTmp) {
+    const PosixFileSystem files;
+    {
+        const EnvironmentScope tmpdir("TMPDIR", "/var/tmp/");
+        EXPECT_EQ(files.temporaryDirectory(), "/var/tmp");
+    }
+    {
+        const EnvironmentScope tmpdir("TMPDIR", "relative");
+        EXPECT_EQ(files.temporaryDirectory(), "/tmp");
+    }
+    const EnvironmentScope tmpdir("TMPDIR", std::nullopt);
+    EXPECT_EQ(files.temporaryDirectory(), "/tmp");
 }
 
 TEST(PosixErrorTest, MapsErrnoToKindsWithADescription) {
