@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -262,6 +263,12 @@ std::vector<std::vector<std::string>> terminalInvocations(const std::string& fol
     return invocations;
 }
 
+// Runs in the child before the program starts: a signal this process ignores would stay ignored
+// there, so the program gets SIGPIPE's default back.
+void restoreBrokenPipeSignal(gpointer /*unused*/) {
+    ::signal(SIGPIPE, SIG_DFL);
+}
+
 // Starts the program detached in `folder`: GLib reaps it through an intermediate child, so
 // nothing waits for it and no zombie is left.
 Status spawnDetached(const std::string& folder, const std::vector<std::string>& arguments) {
@@ -274,8 +281,8 @@ Status spawnDetached(const std::string& folder, const std::vector<std::string>& 
     GError* error = nullptr;
     const gboolean started = g_spawn_async(
         folder.c_str(), argv.data(), nullptr,
-        static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
-        nullptr, nullptr, &error);
+        static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL),
+        restoreBrokenPipeSignal, nullptr, nullptr, &error);
     if (started == FALSE) {
         return takeError(error, "the program could not be started");
     }
