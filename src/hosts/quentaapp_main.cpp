@@ -14,6 +14,7 @@
 #include "adapters/linux/posix/install_layout.hpp"
 #include "adapters/linux/posix/pasteboard_store.hpp"
 #include "adapters/linux/posix/random_uuid_source.hpp"
+#include "adapters/linux/posix/stop_signals.hpp"
 #include "adapters/linux/posix/system_clock.hpp"
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/activity_log.hpp"
@@ -27,6 +28,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,7 +71,9 @@ constexpr std::string_view kUsage =
     "exists.\n"
     "\n"
     "Exit status: 0 when every request succeeded (with a display: when the resident instance\n"
-    "took the URLs), 1 when at least one alert was shown, 2 for a usage error.\n"
+    "took the URLs), 1 when at least one alert was shown, 2 for a usage error, 128 + the\n"
+    "signal's number when SIGTERM or SIGINT stopped a run without a display: the item in hand\n"
+    "is finished, the rest is left where it was, and no request after it is handled.\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
@@ -176,10 +180,21 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
 
     quenta::linux_platform::PasteboardStore pasteboard;
     quenta::linux_platform::ConsoleProgress progress(stderr, localizer);
-    quenta::QuentaCreator creator(
-        {fileSystem, alerts, *workspace, uuids, log, pasteboard, &progress, &clock, localizer});
-    for (const auto& url : urls) {
-        creator.handle(url);
+    const quenta::linux_platform::StopSignals stop;
+    quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard,
+                                   &progress, &clock, localizer, &stop});
+    std::size_t handled = 0;
+    for (; handled < urls.size() && !stop.stopRequested(); ++handled) {
+        creator.handle(urls[handled]);
+    }
+    if (const int stopSignal = quenta::linux_platform::StopSignals::signalReceived();
+        stopSignal != 0) {
+        const std::string what = std::string("stopped by SIG") + sigabbrev_np(stopSignal) + ", " +
+                                 std::to_string(urls.size() - handled) +
+                                 " further requests not handled";
+        log.write(what);
+        std::fprintf(stderr, "quentaapp: %s\n", what.c_str());
+        return 128 + stopSignal;
     }
     if (desktopWorkspace != nullptr) {
         // No main loop runs here: the reveals asked for are delivered before the process ends.
@@ -272,6 +287,8 @@ int runDesktopDetached(const std::vector<std::string>& urls) {
 // first.
 int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
     quenta::linux_platform::useLocaleForMessages();
+    // A reader that went away (a closed standard output) never stops the requests.
+    ::signal(SIGPIPE, SIG_IGN);
     Arguments arguments = parseArguments(argc, argv);
     if (arguments.error.empty() && arguments.fromStandardInput && !arguments.help &&
         !arguments.version) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ports/error.hpp"
+#include "ports/stop_request.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -55,7 +56,8 @@ class FileSystem {
     [[nodiscard]] virtual bool isDirectory(const std::string& path) const = 0;
 
     // Creates a new file holding `contents`. Fails with alreadyExists when any item, a symbolic
-    // link included, is at the path; never follows a link and never replaces anything. Not atomic.
+    // link included, is at the path; never follows a link and never replaces anything. The file
+    // appears under its name only whole and on disk: an interrupted write leaves nothing there.
     virtual Status writeNewFile(const std::string& path, std::string_view contents) = 0;
 
     // Sets the POSIX permission bits of the item at the path, whatever the file-creation mask.
@@ -84,15 +86,24 @@ class FileSystem {
     virtual Status trashItem(const std::string& path) = 0;
 
     // Moves each item to the Trash as trashItem does, in order; one outcome per item, in the same
-    // order. Every item is tried whatever became of the others. An adapter may do the work of the
-    // whole batch together (one flush to disk for all of it).
-    [[nodiscard]] virtual std::vector<Status> trashItems(const std::vector<std::string>& paths) {
+    // order. Every item is tried whatever became of the others, until `stop` (when given) asks to
+    // stop: the items not begun then fail with ErrorKind::cancelled, and nothing of theirs is left
+    // in the Trash. An adapter may do the work of several items together (one flush to disk).
+    [[nodiscard]] virtual std::vector<Status> trashItems(const std::vector<std::string>& paths,
+                                                         const StopRequest* stop) {
         std::vector<Status> outcomes;
         outcomes.reserve(paths.size());
         for (const auto& path : paths) {
-            outcomes.push_back(trashItem(path));
+            if (stop != nullptr && stop->stopRequested()) {
+                outcomes.emplace_back(Error{ErrorKind::cancelled, "Stopped before it was moved."});
+            } else {
+                outcomes.push_back(trashItem(path));
+            }
         }
         return outcomes;
+    }
+    [[nodiscard]] std::vector<Status> trashItems(const std::vector<std::string>& paths) {
+        return trashItems(paths, nullptr);
     }
 
     // Writes the file through a side file renamed into place, so readers see all or nothing.

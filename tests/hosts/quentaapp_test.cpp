@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 namespace quenta::testing {
 namespace {
@@ -245,6 +246,67 @@ TEST_F(QuentaAppTest, URLsOnStandardInputFollowThoseGivenAsArguments) {
     EXPECT_EQ(
         runCommand("echo nothing | " + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " --stdin").status,
         2);
+}
+
+// Outside interruptions of a run: the item in hand is finished and what must not stay is undone.
+class QuentaAppStopTest : public QuentaAppTest {
+  protected:
+    [[nodiscard]] std::string trashFolder(const std::string& sub) const {
+        return home / ("data/Trash/" + sub);
+    }
+    std::size_t count(const std::string& folder) {
+        return std::stoul(runCommand("ls -A " + shellQuote(folder) + " | wc -l").out);
+    }
+};
+
+TEST_F(QuentaAppStopTest, SigtermDuringALargeTrashFinishesTheItemInHandAndLeavesNoLoneRecord) {
+    constexpr int kItems = 4000;
+    runCommand("mkdir " + shellQuote(work / "items") + " && cd " + shellQuote(work / "items") +
+               " && seq " + std::to_string(kItems) + " | xargs touch");
+    std::string url = "quentaapp://trash?";
+    for (int i = 1; i <= kItems; ++i) {
+        url += (i == 1 ? "path=" : "&path=") + work.path() + "/items/" + std::to_string(i);
+    }
+    writeFile(work / "request", url + "\n" + "quentaapp://folder?path=" + work.path() + "\n");
+    // Stopped as soon as the first item is in the Trash.
+    const auto result = runCommand(
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME HOME=" + shellQuote(home.path()) +
+        " XDG_DATA_HOME=" + shellQuote(home / "data") + " " +
+        shellQuote(QUENTA_BIN_DIR "/quentaapp") + " --stdin <" + shellQuote(work / "request") +
+        " & app=$!; until [ -n \"$(ls -A " + shellQuote(trashFolder("files")) +
+        " 2>/dev/null)\" ]; do sleep 0.001; done; kill -TERM $app; wait $app");
+    EXPECT_EQ(result.status, 128 + 15) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("quentaapp: stopped by SIGTERM, 1 further requests"));
+    const std::size_t moved = count(trashFolder("files"));
+    EXPECT_EQ(count(trashFolder("info")), moved);
+    EXPECT_EQ(moved + count(work / "items"), static_cast<std::size_t>(kItems));
+    EXPECT_FALSE(std::filesystem::exists(work / "新建文件夹"));
+    EXPECT_THAT(logText(), HasSubstr("] stopped by SIGTERM, 1 further requests not handled\n"));
+    if (moved < kItems) {
+        EXPECT_THAT(logText(), HasSubstr("] trash stopped, left in place: "));
+    }
+}
+
+TEST_F(QuentaAppStopTest, AClosedStandardOutputNeverStopsTheRequests) {
+    // The reader is gone before the first item is printed: every later write meets a broken pipe.
+    const auto result =
+        runCommand("{ sleep 1; " +
+                   command(shellQuote("quentaapp://folder?path=" + work.path()) + " " +
+                           shellQuote("quentaapp://create?type=json&path=" + work.path())) +
+                   "; echo $? >" + shellQuote(work / "status") + "; } | true");
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(readFile(work / "status"), "0\n");
+    EXPECT_TRUE(std::filesystem::exists(work / "新建文件夹"));
+    EXPECT_TRUE(std::filesystem::exists(work / "新建JSON.json"));
+}
+
+TEST_F(QuentaAppStopTest, ACreateKilledHalfWayLeavesNothingUnderAnyName) {
+    // The file-size limit (1 KiB) kills the process in the middle of the document's write.
+    const auto result =
+        runCommand("ulimit -f 1; " +
+                   command(shellQuote("quentaapp://create?type=powerpoint&path=" + work.path())));
+    EXPECT_NE(result.status, 0);
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(work.path())).out, "");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "ports/localizer.hpp"
 #include "ports/pasteboard.hpp"
 #include "ports/progress_display.hpp"
+#include "ports/stop_request.hpp"
 #include "ports/uuid_source.hpp"
 #include "ports/workspace.hpp"
 
@@ -33,6 +34,9 @@ struct CreatorPorts {
     const Clock* clock = nullptr;
     // The alerts' texts in the user's language.
     const Localizer& localizer = IdentityLocalizer::instance();
+    // Asked between the items of a long operation (a trash, a paste): once it answers yes, the
+    // item in hand is finished and the others are left where they are. Never stops without it.
+    const StopRequest* stopRequest = nullptr;
 };
 
 // The application's request handlers: dispatch of request URLs and the file operations they reach.

@@ -7,12 +7,18 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
     writeLog("trash " + listForm(items));
 
     // Existence is not tested first: a missing item fails with the platform's own message.
-    const std::vector<Status> outcomes = ports_.fileSystem.trashItems(items);
+    const std::vector<Status> outcomes = ports_.fileSystem.trashItems(items, ports_.stopRequest);
     std::string failureLines;
+    std::vector<std::string> notBegun;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const std::string& item = items[i];
         if (i < outcomes.size() && outcomes[i].ok()) {
             writeLog("trashed " + item);
+            continue;
+        }
+        if (i < outcomes.size() && outcomes[i].error().kind == ErrorKind::cancelled) {
+            // Asked to stop: the person knows, no alert for each item left where it was.
+            notBegun.push_back(item);
             continue;
         }
         const std::string description = i < outcomes.size()
@@ -23,6 +29,9 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
         }
         failureLines.append(lastPathComponent(item)).append(localized("：")).append(description);
         writeLog(std::string("trash failed ").append(item).append(": ").append(description));
+    }
+    if (!notBegun.empty()) {
+        writeLog("trash stopped, left in place: " + listForm(notBegun));
     }
     if (!failureLines.empty()) {
         showAlert(localized("部分项目移到废纸篓失败：\n\n") + failureLines);

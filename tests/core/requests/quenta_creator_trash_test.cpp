@@ -60,6 +60,23 @@ TEST_F(TrashTest, EveryItemFailingGivesOneAlertWithALineEachInOrder) {
     EXPECT_EQ(messages[2], "trash failed /locked/it's \"q\".txt: Operation not permitted");
 }
 
+TEST_F(TrashTest, AStopRequestLeavesTheRestInPlaceWithOneLogLineAndNoAlert) {
+    struct StopAfterFirst : StopRequest {
+        mutable int asked = 0;
+        [[nodiscard]] bool stopRequested() const override { return asked++ > 0; }
+    } stop;
+    QuentaCreator stoppable{{files, alerts, workspace, uuids, log, pasteboard, nullptr, nullptr,
+                             IdentityLocalizer::instance(), &stop}};
+    files.addFile("/w/a");
+    files.addFile("/w/b");
+    files.addFile("/w/c");
+    stoppable.trashItems({"/w/a", "/w/b", "/w/c"});
+    EXPECT_NE(files.node("/w/b"), nullptr);
+    EXPECT_THAT(logMessages(), ElementsAre(R"(trash ["/w/a", "/w/b", "/w/c"])", "trashed /w/a",
+                                           R"(trash stopped, left in place: ["/w/b", "/w/c"])"));
+    EXPECT_THAT(alerts.shown, IsEmpty());
+}
+
 TEST_F(TrashTest, RequestsArriveThroughTheDispatcherWithEveryPathInOrder) {
     files.addFile("/w/新 文件.md");
     files.addFile("/w/b");

@@ -6,6 +6,7 @@
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -155,6 +156,12 @@ namespace quenta::linux_platform {
 
 namespace {
 
+// Runs in the child before the program starts: a signal this process ignores would stay ignored
+// there, so the program gets SIGPIPE's default back.
+void restoreBrokenPipeSignal(gpointer /*unused*/) {
+    ::signal(SIGPIPE, SIG_DFL);
+}
+
 // Starts the program detached in `folder`: GLib reaps it through an intermediate child, so
 // nothing waits for it and no zombie is left.
 Status spawnDetached(const std::string& folder, const std::vector<std::string>& arguments) {
@@ -167,8 +174,8 @@ Status spawnDetached(const std::string& folder, const std::vector<std::string>& 
     GError* error = nullptr;
     const gboolean started = g_spawn_async(
         folder.c_str(), argv.data(), nullptr,
-        static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr,
-        nullptr, nullptr, &error);
+        static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL),
+        restoreBrokenPipeSignal, nullptr, nullptr, &error);
     if (started == FALSE) {
         return takeError(error, "the program could not be started");
     }

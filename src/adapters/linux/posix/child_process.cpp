@@ -1,5 +1,6 @@
 #include "adapters/linux/posix/child_process.hpp"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -29,9 +30,19 @@ SpawnedChild spawnProgram(const std::string& program, const std::vector<std::str
     } else {
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", 0, 0);
     }
+    // A signal this process ignores (SIGPIPE) would stay ignored in the program: its default
+    // comes back.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
     SpawnedChild child;
     child.error =
-        ::posix_spawn(&child.pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        ::posix_spawn(&child.pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return child;
 }

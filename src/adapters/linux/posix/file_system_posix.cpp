@@ -1,10 +1,12 @@
 #include "adapters/linux/posix/file_system_posix.hpp"
 
 #include "adapters/linux/posix/posix_error.hpp"
+#include "adapters/linux/posix/unnamed_file.hpp"
 #include "core/shared/file_paths.hpp"
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,20 +59,89 @@ bool PosixFileSystem::isDirectory(const std::string& path) const {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-Status PosixFileSystem::writeNewFile(const std::string& path, std::string_view contents) {
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!fd.valid()) {
-        return errorFromErrno(errno);
-    }
+namespace {
+
+// Writes and flushes the whole of `contents`; 0 or the errno.
+int writeAndFlush(UniqueFd& fd, std::string_view contents) {
     int failed = writeAll(fd.get(), contents) ? 0 : errno;
+    if (failed == 0 && ::fsync(fd.get()) != 0) {
+        failed = errno;
+    }
+    return failed;
+}
+
+// The new file written under a hidden name, then renamed to `name` without replacing anything:
+// where unnamed files cannot be made. 0 or the errno.
+int writeUnderHiddenName(int folder, const std::string& name, std::string_view contents) {
+    std::string hidden;
+    UniqueFd fd;
+    for (unsigned attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+        hidden = "." + name.substr(0, 200) + ".new" + std::to_string(::getpid()) + "-" +
+                 std::to_string(attempt);
+        fd = UniqueFd(::openat(folder, hidden.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd.valid() && errno != EEXIST) {
+            return errno;
+        }
+    }
+    if (!fd.valid()) {
+        return EEXIST;
+    }
+    int failed = writeAndFlush(fd, contents);
     if (const int closed = fd.close(); failed == 0) {
         failed = closed;
     }
+    if (failed == 0 &&
+        ::renameat2(folder, hidden.c_str(), folder, name.c_str(), RENAME_NOREPLACE) != 0) {
+        failed = errno;
+        if (failed == EINVAL) {
+            // A filesystem without RENAME_NOREPLACE: a hard link never replaces either.
+            failed = ::linkat(folder, hidden.c_str(), folder, name.c_str(), 0) == 0 ? 0 : errno;
+            ::unlinkat(folder, hidden.c_str(), 0);
+            return failed;
+        }
+    }
     if (failed != 0) {
-        // The file is ours (created exclusively above): a partial file would look like a good one.
-        ::unlink(path.c_str());
+        ::unlinkat(folder, hidden.c_str(), 0);
+    }
+    return failed;
+}
+
+}  // namespace
+
+Status PosixFileSystem::writeNewFile(const std::string& path, std::string_view contents) {
+    const auto slash = path.rfind('/');
+    const std::string folderPath = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") {
+        return errorFromErrno(name.empty() ? EISDIR : EEXIST);
+    }
+    const UniqueFd folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) {
+        return errorFromErrno(errno);
+    }
+    // The file is written whole without a name and only then linked under `name`: no reader, and
+    // no crash or limit that stops the process half-way, ever leaves a partial file there.
+    UniqueFd fd = openUnnamedFile(folder.get(), 0666);
+    int failed = 0;
+    if (fd.valid()) {
+        failed = writeAndFlush(fd, contents);
+        if (failed == 0) {
+            failed = linkUnnamedFile(fd.get(), folder.get(), name.c_str());
+        }
+        if (const int closed = fd.close(); failed == 0) {
+            failed = closed;
+        }
+    } else if (unnamedFilesUnsupported(errno)) {
+        failed = writeUnderHiddenName(folder.get(), name, contents);
+    } else {
+        failed = errno;
+    }
+    if (failed != 0) {
         return errorFromErrno(failed);
     }
+    ignoreResult(::fsync(folder.get()),
+                 "the new file is in place; a folder that cannot be flushed keeps it anyway");
     return {};
 }
 

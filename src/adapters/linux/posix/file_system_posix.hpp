@@ -29,7 +29,9 @@ class PosixFileSystem : public FileSystem {
     Result<MoveOutcome> moveItem(const std::string& from, const std::string& to,
                                  MoveObserver* observer) override;
     Status trashItem(const std::string& path) override;
-    [[nodiscard]] std::vector<Status> trashItems(const std::vector<std::string>& paths) override;
+    using FileSystem::trashItems;
+    [[nodiscard]] std::vector<Status> trashItems(const std::vector<std::string>& paths,
+                                                 const StopRequest* stop) override;
     Status writeFileAtomically(const std::string& path, std::string_view contents) override;
     [[nodiscard]] std::string temporaryDirectory() const override;
     [[nodiscard]] std::optional<std::string> resolvedPath(const std::string& path) const override;

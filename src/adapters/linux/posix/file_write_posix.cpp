@@ -27,8 +27,9 @@ Status PosixFileSystem::trashItem(const std::string& path) {
     return PosixTrash().trash({path}).front();
 }
 
-std::vector<Status> PosixFileSystem::trashItems(const std::vector<std::string>& paths) {
-    return PosixTrash().trash(paths);
+std::vector<Status> PosixFileSystem::trashItems(const std::vector<std::string>& paths,
+                                                const StopRequest* stop) {
+    return PosixTrash().trash(paths, stop);
 }
 
 }  // namespace quenta::linux_platform

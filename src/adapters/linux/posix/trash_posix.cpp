@@ -3,9 +3,12 @@
 #include "adapters/linux/posix/file_system_posix.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
+#include "adapters/linux/posix/unnamed_file.hpp"
 #include "core/shared/file_paths.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace quenta::linux_platform {
 
@@ -27,6 +31,9 @@ constexpr std::size_t kNameMax = NAME_MAX;
 constexpr std::string_view kInfoSuffix = ".trashinfo";
 constexpr int kMostNameTries = 100000;
 constexpr int kMostMoveTries = 16;
+// The info files written before their items move, flushed together: at most this many are left
+// without their item when the process is killed (a later trash removes them).
+constexpr std::size_t kMostPendingInfoFiles = 64;
 
 Error refusal(ErrorKind kind, std::string description) {
     return Error{kind, std::move(description)};
@@ -137,6 +144,10 @@ struct TrashFolders {
     std::string topDirectory;  // empty for the home trash, whose Path values are absolute
     UniqueFd files;
     UniqueFd info;
+    dev_t infoDevice = 0;
+    ino_t infoInode = 0;
+    bool unnamedFiles = true;  // whether info files can be written unnamed here
+    bool moved = false;        // whether an item of this call moved into files/
 };
 
 Result<std::unique_ptr<TrashFolders>> openTrash(const std::string& path,
@@ -171,6 +182,12 @@ Result<std::unique_ptr<TrashFolders>> openTrash(const std::string& path,
     trash->topDirectory = topDirectory;
     trash->files = std::move(files).value();
     trash->info = std::move(info).value();
+    struct stat infoStatus {};
+    if (::fstat(trash->info.get(), &infoStatus) != 0) {
+        return errorFromErrno(errno, path);
+    }
+    trash->infoDevice = infoStatus.st_dev;
+    trash->infoInode = infoStatus.st_ino;
     return trash;
 }
 
@@ -222,6 +239,37 @@ std::string encodedTrashPath(std::string_view path) {
         }
     }
     return encoded;
+}
+
+std::optional<std::string> decodedTrashPath(std::string_view encoded) {
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string decoded;
+    decoded.reserve(encoded.size());
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] != '%') {
+            decoded += encoded[i];
+            continue;
+        }
+        if (i + 2 >= encoded.size()) {
+            return std::nullopt;
+        }
+        const int high = digit(encoded[i + 1]);
+        const int low = digit(encoded[i + 2]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        decoded += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return decoded;
 }
 
 // The top directory of the folder `path` is in, as found for earlier items of the same call.
@@ -308,10 +356,231 @@ Result<std::string> topDirectoryTrash(const std::string& topdir, uid_t uid) {
                                                "); the item was left where it is.");
 }
 
-// What the items of one call share: the trashes opened so far, and the home trash's location.
+// The record of the info files a trash of ours writes, so that an info file whose item never
+// moved (the process was killed, or the info file could not be removed after a failed move) is
+// removed by a later trash. One journal per trash call in $XDG_STATE_HOME/QuentaApp, locked
+// (flock) for as long as its trash runs: a journal nobody holds belongs to a trash that ended. A
+// line names an info file by its trash, its name and its inode, recorded before the info file gets
+// its name, so only that very file is ever removed, and only while its item is not in files/.
+class TrashJournal {
+  public:
+    TrashJournal() = default;
+    TrashJournal(const TrashJournal&) = delete;
+    TrashJournal& operator=(const TrashJournal&) = delete;
+    ~TrashJournal() { finish(); }
+
+    // Removes the info files left by trashes that ended before their items moved, then opens
+    // this trash's own journal. Without a journal folder the trash goes on unrecorded.
+    void begin() {
+        const std::string folderPath = appendingPathComponent(
+            xdgBaseDirectory("XDG_STATE_HOME", ".local/state"), std::string(kJournalFolder));
+        if (makeFolders(folderPath) != 0) {
+            return;
+        }
+        folder_ =
+            UniqueFd(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder_.valid()) {
+            return;
+        }
+        removeLeftovers();
+        for (int attempt = 0; attempt < 100 && !journal_.valid(); ++attempt) {
+            name_ = std::string(kJournalPrefix) + std::to_string(::getpid()) + "-" +
+                    std::to_string(attempt) + std::string(kJournalSuffix);
+            journal_ =
+                UniqueFd(::openat(folder_.get(), name_.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            if (!journal_.valid() && errno != EEXIST) {
+                return;
+            }
+        }
+        if (journal_.valid() && ::flock(journal_.get(), LOCK_EX | LOCK_NB) != 0) {
+            discard();
+        }
+    }
+
+    // Records the info file `inode` that is to be named `name` in `trash`.
+    void record(const TrashFolders& trash, ino_t inode, const std::string& name) {
+        if (!journal_.valid()) {
+            return;
+        }
+        const std::string line = std::to_string(trash.infoDevice) + " " +
+                                 std::to_string(trash.infoInode) + " " + std::to_string(inode) +
+                                 " " + encodedTrashPath(trash.path) + " " + encodedTrashPath(name) +
+                                 "\n";
+        if (!writeAll(journal_.get(), line)) {
+            // Unrecorded info files could not be told apart later: the trash goes on unrecorded.
+            discard();
+        }
+    }
+
+    // Makes the lines written so far survive a crash of the system too.
+    void flush() const {
+        if (journal_.valid()) {
+            ignoreResult(::fdatasync(journal_.get()),
+                         "the journal only helps a later trash to clean up");
+        }
+    }
+
+    // Ends the journal: removed when every info file it records has its item or is gone, kept
+    // (and unlocked) for a later trash to settle otherwise.
+    void finish(bool settled = true) {
+        if (journal_.valid() && settled) {
+            ::unlinkat(folder_.get(), name_.c_str(), 0);
+        }
+        journal_.reset();
+    }
+
+  private:
+    static constexpr std::string_view kJournalFolder = "QuentaApp";
+    static constexpr std::string_view kJournalPrefix = "trash-";
+    static constexpr std::string_view kJournalSuffix = ".journal";
+    static constexpr off_t kLongestJournal = 64L * 1024 * 1024;
+
+    void discard() {
+        ::unlinkat(folder_.get(), name_.c_str(), 0);
+        journal_.reset();
+    }
+
+    void removeLeftovers() const {
+        const int listed = ::dup(folder_.get());
+        DIR* directory = listed < 0 ? nullptr : ::fdopendir(listed);
+        if (directory == nullptr) {
+            if (listed >= 0) {
+                ::close(listed);
+            }
+            return;
+        }
+        std::vector<std::string> names;
+        while (const dirent* entry = ::readdir(directory)) {
+            const std::string_view name = entry->d_name;
+            if (name.size() > kJournalPrefix.size() + kJournalSuffix.size() &&
+                name.substr(0, kJournalPrefix.size()) == kJournalPrefix &&
+                name.substr(name.size() - kJournalSuffix.size()) == kJournalSuffix) {
+                names.emplace_back(name);
+            }
+        }
+        ::closedir(directory);
+        for (const auto& name : names) {
+            settle(name);
+        }
+    }
+
+    // Settles one journal of a trash that ended: removes the info files it recorded whose item
+    // is not in files/, and the journal when nothing of it is left to settle.
+    void settle(const std::string& name) const {
+        UniqueFd fd(
+            ::openat(folder_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat status {};
+        if (!fd.valid() || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_uid != ::geteuid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 ||
+            ::fstat(fd.get(), &status) != 0 || status.st_nlink == 0) {
+            return;  // not ours, still held by its trash, or settled by another one meanwhile
+        }
+        std::string text;
+        if (status.st_size > kLongestJournal || !readAll(fd.get(), text)) {
+            return;
+        }
+        bool settled = true;
+        std::map<std::string, std::unique_ptr<OpenedTrash>> trashes;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos) {
+                break;  // a line cut short by the end of its trash: its info file never got a name
+            }
+            settled =
+                settleLine(std::string_view(text).substr(start, end - start), trashes) && settled;
+            start = end + 1;
+        }
+        if (settled) {
+            ::unlinkat(folder_.get(), name.c_str(), 0);
+        }
+    }
+
+    struct OpenedTrash {
+        UniqueFd files;
+        UniqueFd info;
+        bool reachable = true;  // false: cannot be opened now (a disk away, an error)
+        bool usable = false;    // false: gone, or another folder stands there now
+    };
+
+    // One recorded info file; false when it could not be settled now.
+    static bool settleLine(std::string_view line,
+                           std::map<std::string, std::unique_ptr<OpenedTrash>>& trashes) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        while (start <= line.size() && fields.size() < 5) {
+            std::size_t end = line.find(' ', start);
+            end = end == std::string_view::npos ? line.size() : end;
+            fields.emplace_back(line.substr(start, end - start));
+            start = end + 1;
+        }
+        const auto number = [](const std::string& field) -> std::optional<unsigned long long> {
+            if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos) {
+                return std::nullopt;
+            }
+            return std::strtoull(field.c_str(), nullptr, 10);
+        };
+        if (fields.size() != 5 || !number(fields[0]) || !number(fields[1]) || !number(fields[2])) {
+            return true;  // nothing this code wrote
+        }
+        const auto path = decodedTrashPath(fields[3]);
+        const auto name = decodedTrashPath(fields[4]);
+        if (!path || !name || name->empty() || name->find('/') != std::string::npos) {
+            return true;
+        }
+        auto& trash = trashes[*path];
+        if (!trash) {
+            trash = std::make_unique<OpenedTrash>();
+            const UniqueFd folder(
+                ::open(path->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            trash->reachable =
+                folder.valid() || errno == ENOENT || errno == ELOOP || errno == ENOTDIR;
+            if (folder.valid()) {
+                trash->files = UniqueFd(::openat(folder.get(), "files",
+                                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                trash->info = UniqueFd(::openat(folder.get(), "info",
+                                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                struct stat info {};
+                trash->usable = trash->files.valid() && trash->info.valid() &&
+                                ::fstat(trash->info.get(), &info) == 0 &&
+                                info.st_dev == static_cast<dev_t>(*number(fields[0])) &&
+                                info.st_ino == static_cast<ino_t>(*number(fields[1]));
+            }
+        }
+        if (!trash->reachable) {
+            return false;  // settled by a later trash, once it can be reached
+        }
+        if (!trash->usable) {
+            return true;  // gone, or another folder stands there now: nothing recorded is in it
+        }
+        const std::string infoName = *name + std::string(kInfoSuffix);
+        struct stat info {};
+        if (::fstatat(trash->info.get(), infoName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            return errno == ENOENT;
+        }
+        if (info.st_ino != static_cast<ino_t>(*number(fields[2])) || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid()) {
+            return true;  // another info file under the same name: never ours to remove
+        }
+        struct stat item {};
+        if (::fstatat(trash->files.get(), name->c_str(), &item, AT_SYMLINK_NOFOLLOW) == 0) {
+            return true;  // the item moved: a record like any other
+        }
+        if (errno != ENOENT) {
+            return false;
+        }
+        return ::unlinkat(trash->info.get(), infoName.c_str(), 0) == 0 || errno == ENOENT;
+    }
+
+    UniqueFd folder_;
+    UniqueFd journal_;
+    std::string name_;
+};
+
+// What the items of one call share: the trashes opened so far, the home trash's location and the
+// journal of the info files written.
 struct PosixTrash::Batch {
-    // Flush every info file (and its folder) on its own; a batch flushes each filesystem once.
-    bool flushEachInfoFile = true;
     bool homeLocated = false;
     std::string homeTrash;  // $XDG_DATA_HOME/Trash with links resolved
     dev_t homeDevice = 0;
@@ -319,13 +588,17 @@ struct PosixTrash::Batch {
     std::map<std::string, std::unique_ptr<TrashFolders>> trashes;
     ResolvedFolders resolvedFolders;
     FolderTops folderTops;
+    TrashJournal journal;
+    // False once an info file whose item did not move could not be removed.
+    bool settled = true;
 
-    // An item whose info file is written and which waits for its move.
+    // An item whose info file is written and named, and which waits for its flush and its move.
     struct Pending {
         std::size_t index = 0;
         Item item;
         TrashFolders* trash = nullptr;
         std::string name;
+        UniqueFd info;
     };
 
     void locateHome() {
@@ -402,7 +675,21 @@ struct PosixTrash::Batch {
         return trash;
     }
 
-    // Finds the item's trash and a free name there, and writes the item's info file.
+    // Removes the info file of an item that did not move; one that cannot be removed stays in
+    // the journal for a later trash.
+    void removeInfo(const Pending& pending, const TrashFaults& faults) {
+        const std::string infoName = pending.name + std::string(kInfoSuffix);
+        int failed = faults.removeInfo ? faults.removeInfo(pending.item.path) : 0;
+        if (failed == 0 && ::unlinkat(pending.trash->info.get(), infoName.c_str(), 0) != 0) {
+            failed = errno;
+        }
+        if (failed != 0) {
+            settled = false;
+        }
+    }
+
+    // Finds the item's trash and a free name there, and writes the item's info file under that
+    // name: whole before it has the name (an unnamed file, linked), recorded in the journal first.
     Result<Pending> prepare(std::size_t index, const std::string& given,
                             const TrashFaults& faults) {
         auto examined = examineItem(given, resolvedFolders);
@@ -425,8 +712,31 @@ struct PosixTrash::Batch {
         const std::string contents = "[Trash Info]\nPath=" + encodedTrashPath(original) +
                                      "\nDeletionDate=" + localDeletionDate() + "\n";
 
+        UniqueFd unnamed =
+            trash->unnamedFiles ? openUnnamedFile(trash->info.get(), 0600) : UniqueFd();
+        if (trash->unnamedFiles && !unnamed.valid()) {
+            if (!unnamedFilesUnsupported(errno)) {
+                return errorFromErrno(errno);
+            }
+            trash->unnamedFiles = false;
+        }
+        struct stat written {};
+        if (unnamed.valid()) {
+            int failed = faults.writeInfo ? faults.writeInfo(item.path) : 0;
+            if (failed == 0 && !writeAll(unnamed.get(), contents)) {
+                failed = errno;
+            }
+            if (failed == 0 && ::fstat(unnamed.get(), &written) != 0) {
+                failed = errno;
+            }
+            if (failed != 0) {
+                return errorFromErrno(failed);
+            }
+            startWriteback(unnamed.get());
+        }
+
         for (int n = 1; n <= kMostNameTries; ++n) {
-            const std::string name = candidateName(item.name, n);
+            std::string name = candidateName(item.name, n);
             // An item left in files/ without its info file keeps its name: never overwritten.
             struct stat leftover {};
             if (::fstatat(trash->files.get(), name.c_str(), &leftover, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -436,6 +746,21 @@ struct PosixTrash::Batch {
                 return errorFromErrno(errno);
             }
             const std::string infoName = name + std::string(kInfoSuffix);
+            if (unnamed.valid()) {
+                journal.record(*trash, written.st_ino, name);
+                const int failed =
+                    linkUnnamedFile(unnamed.get(), trash->info.get(), infoName.c_str());
+                if (failed == EEXIST) {
+                    continue;
+                }
+                if (failed != 0) {
+                    return errorFromErrno(failed);
+                }
+                return Pending{index, std::move(item), trash, std::move(name), std::move(unnamed)};
+            }
+
+            // Where unnamed files cannot be made: created exclusively under its name, recorded at
+            // once (a kill between the two leaves this one info file unrecorded).
             UniqueFd fd(::openat(trash->info.get(), infoName.c_str(),
                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (!fd.valid()) {
@@ -444,104 +769,135 @@ struct PosixTrash::Batch {
                 }
                 return errorFromErrno(errno);
             }
-            int failed = faults.writeInfo ? faults.writeInfo(item.path) : 0;
+            int failed = ::fstat(fd.get(), &written) == 0 ? 0 : errno;
+            if (failed == 0) {
+                journal.record(*trash, written.st_ino, name);
+                failed = faults.writeInfo ? faults.writeInfo(item.path) : 0;
+            }
             if (failed == 0 && !writeAll(fd.get(), contents)) {
                 failed = errno;
             }
-            if (failed == 0 && flushEachInfoFile && ::fsync(fd.get()) != 0) {
-                failed = errno;
-            }
-            if (const int closed = fd.close(); failed == 0) {
-                failed = closed;
-            }
-            if (failed == 0 && flushEachInfoFile && ::fsync(trash->info.get()) != 0) {
-                failed = errno;
-            }
+            Pending pending{index, std::move(item), trash, std::move(name), std::move(fd)};
             if (failed != 0) {
-                ::unlinkat(trash->info.get(), infoName.c_str(), 0);
+                removeInfo(pending, faults);
                 return errorFromErrno(failed);
             }
-            return Pending{index, std::move(item), trash, name};
+            startWriteback(pending.info.get());
+            return pending;
         }
         return refusal(ErrorKind::alreadyExists, "No free name is left in the Trash for the item.");
     }
 
-    // Renames the item into files/; on failure removes its info file and answers the errno.
-    static int move(const Pending& pending, const TrashFaults& faults) {
-        int failed = faults.move ? faults.move(pending.item.path) : 0;
-        if (failed == 0 &&
-            ::renameat2(AT_FDCWD, pending.item.path.c_str(), pending.trash->files.get(),
-                        pending.name.c_str(), RENAME_NOREPLACE) != 0) {
-            failed = errno;
+    // Starts writing the info file out now, so that the flush before the moves finds it written.
+    static void startWriteback(int fd) {
+        ignoreResult(::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE),
+                     "only a head start for the flush, which checks");
+    }
+
+    // Puts every pending info file, and its name, on disk; then moves each item. The outcome of
+    // each item goes to `outcomes`; items whose name was taken in files/ meanwhile are answered
+    // in `retry`.
+    void settle(std::vector<Pending>& pending, std::vector<Status>& outcomes,
+                std::vector<std::size_t>& retry, const TrashFaults& faults) {
+        std::vector<int> flushFailures(pending.size(), 0);
+        std::map<const TrashFolders*, int> folderFailures;
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            auto& waiting = pending[i];
+            int failed = ::fsync(waiting.info.get()) == 0 ? 0 : errno;
+            if (const int closed = waiting.info.close(); failed == 0) {
+                failed = closed;
+            }
+            flushFailures[i] = failed;
+            folderFailures.emplace(waiting.trash, 0);
         }
-        if (failed != 0) {
-            const std::string infoName = pending.name + std::string(kInfoSuffix);
-            ::unlinkat(pending.trash->info.get(), infoName.c_str(), 0);
+        for (auto& [trash, failed] : folderFailures) {
+            failed = ::fsync(trash->info.get()) == 0 ? 0 : errno;
         }
-        return failed;
+        journal.flush();
+
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            const auto& waiting = pending[i];
+            int failed = flushFailures[i] != 0 ? flushFailures[i] : folderFailures[waiting.trash];
+            if (failed == 0) {
+                failed = faults.move ? faults.move(waiting.item.path) : 0;
+            }
+            if (failed == 0 &&
+                ::renameat2(AT_FDCWD, waiting.item.path.c_str(), waiting.trash->files.get(),
+                            waiting.name.c_str(), RENAME_NOREPLACE) != 0) {
+                failed = errno;
+            }
+            if (failed == 0) {
+                waiting.trash->moved = true;
+                continue;
+            }
+            removeInfo(waiting, faults);
+            if (failed == EEXIST) {
+                retry.push_back(waiting.index);
+            } else {
+                outcomes[waiting.index] = errorFromErrno(failed);
+            }
+        }
+    }
+
+    // The renames into files/ on disk too, once for the whole call.
+    void flushMoves() const {
+        for (const auto& [path, trash] : trashes) {
+            if (trash->moved) {
+                ignoreResult(::fsync(trash->files.get()),
+                             "the items are in the Trash; their info files are on disk");
+            }
+        }
     }
 };
 
-Status PosixTrash::trashAlone(const std::string& path, Batch& batch) const {
-    batch.flushEachInfoFile = true;
-    // A name taken in files/ between the test and the move makes another name be tried.
-    for (int attempt = 0; attempt < kMostMoveTries; ++attempt) {
-        auto pending = batch.prepare(0, path, faults_);
-        if (!pending) {
-            return pending.error();
-        }
-        const int failed = Batch::move(pending.value(), faults_);
-        if (failed == 0) {
-            return {};
-        }
-        if (failed != EEXIST) {
-            return errorFromErrno(failed);
-        }
-    }
-    return errorFromErrno(EEXIST);
-}
-
-std::vector<Status> PosixTrash::trash(const std::vector<std::string>& paths) const {
+std::vector<Status> PosixTrash::trash(const std::vector<std::string>& paths,
+                                      const StopRequest* stop) const {
     std::vector<Status> outcomes(paths.size());
     Batch batch;
-    if (paths.size() == 1) {
-        outcomes[0] = trashAlone(paths[0], batch);
-        return outcomes;
-    }
+    batch.journal.begin();
 
-    batch.flushEachInfoFile = false;
-    std::vector<Batch::Pending> pending;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        auto prepared = batch.prepare(i, paths[i], faults_);
-        if (prepared) {
+    std::size_t next = 0;
+    std::vector<std::size_t> retry;
+    bool stopping = false;
+    while (next < paths.size() && !stopping) {
+        std::vector<Batch::Pending> pending;
+        for (; next < paths.size() && pending.size() < kMostPendingInfoFiles; ++next) {
+            if (stop != nullptr && stop->stopRequested()) {
+                stopping = true;
+                break;
+            }
+            auto prepared = batch.prepare(next, paths[next], faults_);
+            if (prepared) {
+                pending.push_back(std::move(prepared).value());
+            } else {
+                outcomes[next] = prepared.error();
+            }
+        }
+        batch.settle(pending, outcomes, retry, faults_);
+    }
+    // A name taken in files/ between its test and the move makes another name be tried.
+    for (int attempt = 0; attempt < kMostMoveTries && !retry.empty(); ++attempt) {
+        std::vector<std::size_t> again;
+        for (const std::size_t index : retry) {
+            std::vector<Batch::Pending> pending;
+            auto prepared = batch.prepare(index, paths[index], faults_);
+            if (!prepared) {
+                outcomes[index] = prepared.error();
+                continue;
+            }
             pending.push_back(std::move(prepared).value());
-        } else {
-            outcomes[i] = prepared.error();
+            batch.settle(pending, outcomes, again, faults_);
         }
+        retry = std::move(again);
     }
-
-    // Every info file is on disk before any item moves: one flush per filesystem for all of them.
-    std::map<const TrashFolders*, int> flushFailures;
-    for (const auto& waiting : pending) {
-        if (flushFailures.count(waiting.trash) == 0) {
-            flushFailures[waiting.trash] = ::syncfs(waiting.trash->info.get()) == 0 ? 0 : errno;
-        }
+    for (const std::size_t index : retry) {
+        outcomes[index] = errorFromErrno(EEXIST);
     }
-
-    for (const auto& waiting : pending) {
-        int failed = flushFailures[waiting.trash];
-        if (failed != 0) {
-            const std::string infoName = waiting.name + std::string(kInfoSuffix);
-            ::unlinkat(waiting.trash->info.get(), infoName.c_str(), 0);
-        } else {
-            failed = Batch::move(waiting, faults_);
-        }
-        if (failed == EEXIST) {
-            outcomes[waiting.index] = trashAlone(paths[waiting.index], batch);
-        } else if (failed != 0) {
-            outcomes[waiting.index] = errorFromErrno(failed);
-        }
+    for (; next < paths.size(); ++next) {
+        outcomes[next] = refusal(ErrorKind::cancelled, "Stopped before it was moved.");
     }
+    batch.flushMoves();
+    batch.journal.finish(batch.settled);
     return outcomes;
 }
 

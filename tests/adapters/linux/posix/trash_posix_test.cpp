@@ -10,9 +10,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -52,6 +54,7 @@ class TrashTest : public ::testing::Test {
     TrashTest() {
         environment.set("HOME", root / "home");
         environment.set("XDG_DATA_HOME", data());
+        environment.set("XDG_STATE_HOME", root / "state");
         runCommand("mkdir -p " + shellQuote(root / "home") + " " + shellQuote(root / "work"));
     }
 
@@ -257,6 +260,90 @@ TEST_F(TrashTest, AFailureAfterTheInfoFileWasWrittenRemovesIt) {
     EXPECT_EQ(noSpace.error().kind, ErrorKind::noSpace);
     EXPECT_TRUE(exists(failing)) << "an item whose info file could not be written never moves";
     EXPECT_THAT(entries(trash() + "/info"), ElementsAre("after.trashinfo", "before.trashinfo"));
+}
+
+// The info files in the home trash whose item is not in files/.
+std::vector<std::string> loneInfoFiles(const std::string& trash) {
+    std::vector<std::string> lone;
+    for (const auto& name : entries(trash + "/info")) {
+        if (!exists(trash + "/files/" + name.substr(0, name.size() - 10))) {
+            lone.push_back(name);
+        }
+    }
+    return lone;
+}
+
+// Runs the trash in a child process that stops itself with `signal` when `step` (writeInfo or
+// move) is reached for the item with the given number; waits until the child is killed or stopped.
+pid_t trashUntil(const std::vector<std::string>& paths, const std::string& step, int item,
+                 int signal) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        int reached = 0;
+        const auto hook = [&](const std::string&) {
+            if (reached++ == item) {
+                ::raise(signal);
+            }
+            return 0;
+        };
+        TrashFaults faults;
+        (step == "writeInfo" ? faults.writeInfo : faults.move) = hook;
+        ignoreResult(PosixTrash(faults).trash(paths), "the parent looks at the trash");
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, WUNTRACED);
+    EXPECT_TRUE(WIFSIGNALED(status) || WIFSTOPPED(status)) << step << " " << item;
+    return child;
+}
+
+TEST_F(TrashTest, ATrashKilledAtAnyStepLeavesFewLoneInfoFilesAndTheNextTrashRemovesThem) {
+    runCommand("mkdir -p " + shellQuote(trash() + "/info") + " " + shellQuote(trash() + "/files"));
+    // Another program's record whose item is about to move: never ours to remove.
+    writeFile(trash() + "/info/foreign.trashinfo", "[Trash Info]\nPath=/w/foreign\n");
+    const struct {
+        std::string step;
+        int item;
+    } steps[] = {{"writeInfo", 0}, {"writeInfo", 100}, {"move", 0}, {"move", 130}};
+    std::size_t total = 0;
+    for (const auto& step : steps) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < 200; ++i) {
+            paths.push_back(item(step.step + std::to_string(step.item) + "-" + std::to_string(i)));
+        }
+        total += paths.size();
+        trashUntil(paths, step.step, step.item, SIGKILL);
+        EXPECT_LE(loneInfoFiles(trash()).size(), 1u + 64u) << step.step << " " << step.item;
+    }
+    ASSERT_TRUE(PosixTrash().trash({item("next")}).front().ok());
+    EXPECT_THAT(loneInfoFiles(trash()), ElementsAre("foreign.trashinfo"));
+    EXPECT_EQ(entries(trash() + "/files").size() + entries(root / "work").size(), total + 1);
+}
+
+TEST_F(TrashTest, ARunningTrashKeepsItsRecordsAndAnUnremovableOneGoesAtTheNextTrash) {
+    TrashFaults stuck;
+    stuck.move = [](const std::string&) { return EIO; };
+    stuck.removeInfo = [](const std::string&) { return EACCES; };
+    EXPECT_FALSE(PosixTrash(stuck).trash({item("stuck")}).front().ok());
+    EXPECT_THAT(loneInfoFiles(trash()), ElementsAre("stuck.trashinfo"));
+
+    const pid_t running = trashUntil({item("paused")}, "move", 0, SIGSTOP);
+    ASSERT_TRUE(PosixTrash().trash({item("other")}).front().ok());
+    EXPECT_THAT(loneInfoFiles(trash()), ElementsAre("paused.trashinfo"));
+    ::kill(running, SIGKILL);
+    ::waitpid(running, nullptr, 0);
+
+    // Asked to stop after the first item: the rest stays where it is, unrecorded.
+    struct StopAfterFirst : StopRequest {
+        mutable int asked = 0;
+        [[nodiscard]] bool stopRequested() const override { return asked++ > 0; }
+    } stop;
+    const auto outcomes = PosixTrash().trash({item("first"), item("second")}, &stop);
+    EXPECT_TRUE(outcomes[0].ok());
+    EXPECT_EQ(outcomes[1].error().kind, ErrorKind::cancelled);
+    EXPECT_TRUE(exists(work("second")));
+    EXPECT_THAT(loneInfoFiles(trash()), IsEmpty());
+    EXPECT_THAT(entries(trash() + "/files"), ElementsAre("first", "other"));
 }
 
 TEST_F(TrashTest, LongNamesFolderTreesAndLinksMoveWhole) {
