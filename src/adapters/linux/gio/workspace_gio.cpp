@@ -1,5 +1,7 @@
 #include "adapters/linux/gio/workspace_gio.hpp"
 
+#include "adapters/linux/posix/child_process.hpp"
+
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 #include <unistd.h>
@@ -193,25 +195,6 @@ std::vector<std::string> scriptCommand(const std::string& script) {
     return command;
 }
 
-// The executable file a program name stands for, searched in $PATH.
-std::optional<std::string> findProgram(const std::string& name) {
-    const char* variable = std::getenv("PATH");
-    const std::string searchPath =
-        variable != nullptr && variable[0] != '\0' ? variable : "/usr/local/bin:/usr/bin:/bin";
-    std::istringstream folders(searchPath);
-    std::string folder;
-    while (std::getline(folders, folder, ':')) {
-        if (folder.empty()) {
-            continue;
-        }
-        const std::string candidate = std::string(folder).append("/").append(name);
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
-}
-
 std::vector<std::string> concatenated(std::vector<std::string> head,
                                       const std::vector<std::string>& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
@@ -289,7 +272,7 @@ Status openInTerminal(const std::string& script) {
     const auto command = scriptCommand(script);
     Status last = Error{ErrorKind::notFound, "no terminal emulator is installed"};
     for (auto invocation : terminalInvocations(folder, command)) {
-        const auto program = findProgram(invocation.front());
+        const auto program = findProgramInPath(invocation.front());
         if (!program) {
             continue;
         }

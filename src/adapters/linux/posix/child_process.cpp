@@ -1,9 +1,14 @@
 #include "adapters/linux/posix/child_process.hpp"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <string_view>
 
 extern char** environ;
 
@@ -34,6 +39,31 @@ SpawnedChild spawnProgram(const std::string& program, const std::vector<std::str
         ::posix_spawn(&child.pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     return child;
+}
+
+std::optional<std::string> findProgramInPath(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) {
+        return std::nullopt;
+    }
+    const char* variable = std::getenv("PATH");
+    const std::string_view searchPath =
+        variable != nullptr && variable[0] != '\0' ? variable : "/usr/local/bin:/usr/bin:/bin";
+    for (std::size_t start = 0; start <= searchPath.size();) {
+        const auto end = std::min(searchPath.find(':', start), searchPath.size());
+        const std::string_view folder = searchPath.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty() || folder.front() != '/') {
+            continue;
+        }
+        std::string candidate(folder);
+        candidate.append("/").append(name);
+        struct stat info {};
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<int> waitForChild(pid_t child) {
