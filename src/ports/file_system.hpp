@@ -67,7 +67,9 @@ class FileSystem {
     virtual Status createDirectory(const std::string& path) = 0;
 
     // Appends `bytes` to the end of the file in one write, creating the file when it is missing but
-    // never its folder. An existing file is never truncated. Used by the activity logs.
+    // never its folder. An existing file is never truncated. Used by the activity logs, so a file
+    // or folder that is a symbolic link, not a regular file or folder, or not the user's own is
+    // refused (permissionDenied) rather than written through or waited on.
     virtual Status appendToFile(const std::string& path, std::string_view bytes) = 0;
 
     // Moves the item at `from` to `to` as the platform's move does: never replaces an existing item

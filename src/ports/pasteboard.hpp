@@ -35,6 +35,11 @@ class Pasteboard {
     virtual Result<bool> clearContentsIfString(std::string_view type, std::string_view text) = 0;
     // The text stored for a type, or none.
     [[nodiscard]] virtual std::optional<std::string> stringForType(std::string_view type) const = 0;
+    // Whether a text is stored for the type, as stringForType would answer, without reading the
+    // text (a menu asks this on every opening).
+    [[nodiscard]] virtual bool hasString(std::string_view type) const {
+        return stringForType(type).has_value();
+    }
 };
 
 }  // namespace quenta

@@ -249,22 +249,32 @@ TEST_F(QuentaFinderTest, ARequestNotSentOrNotTakenIsAFailureWithinTheTenSecondsB
               "quenta-finder: the request could not be sent to quentaapp: the application ended "
               "by a signal\n1\n");
 
-    // quentaapp blocks at its first log line, a FIFO that nobody reads.
-    runCommand("rm -f " + shellQuote(state + "/QuentaApp.log") + " && mkfifo " +
-               shellQuote(state + "/QuentaApp.log"));
+    // quentaapp blocks when it prints the new folder: the standard output it shares with the host
+    // is a full pipe that nobody reads. (A FIFO as its log no longer blocks it: that is refused.)
+    int full[2];
+    ASSERT_EQ(::pipe(full), 0);
+    ASSERT_EQ(::fcntl(full[1], F_SETFL, O_NONBLOCK), 0);
+    const std::string filler(4096, 'x');
+    while (::write(full[1], filler.data(), filler.size()) > 0) {
+    }
+    ASSERT_EQ(::fcntl(full[1], F_SETFL, 0), 0);
     const auto started = std::chrono::steady_clock::now();
-    const auto stuck = runCommand(invoke);
+    const auto stuck = runCommand(invoke + " >&" + std::to_string(full[1]));
     const auto waited = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(stuck.status, 1);
     EXPECT_EQ(stuck.err, "quenta-finder: quentaapp did not take the request within 10 s\n");
     EXPECT_GE(waited, std::chrono::seconds(10));
     EXPECT_LT(waited, std::chrono::seconds(13));
-    // Lets the stuck quentaapp go on to its end: its next log lines go to a plain file.
-    const int reader = ::open((state + "/QuentaApp.log").c_str(), O_RDONLY | O_NONBLOCK);
-    writeFile(state + "/plain.log", "");
-    ::rename((state + "/plain.log").c_str(), (state + "/QuentaApp.log").c_str());
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ::close(reader);
+    // Lets the stuck quentaapp go on to its end.
+    ::close(full[1]);
+    ASSERT_EQ(::fcntl(full[0], F_SETFL, O_NONBLOCK), 0);
+    char sink[4096];
+    for (int round = 0; round < 20; ++round) {
+        while (::read(full[0], sink, sizeof sink) > 0) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::close(full[0]);
 }
 
 }  // namespace

@@ -31,4 +31,8 @@ std::optional<std::string> ClipboardOfferingPasteboard::stringForType(std::strin
     return store_.stringForType(type);
 }
 
+bool ClipboardOfferingPasteboard::hasString(std::string_view type) const {
+    return store_.hasString(type);
+}
+
 }  // namespace quenta::linux_platform

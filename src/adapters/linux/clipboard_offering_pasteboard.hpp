@@ -28,6 +28,7 @@ class ClipboardOfferingPasteboard : public Pasteboard {
     Status replaceContents(const Entries& entries) override;
     Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
+    [[nodiscard]] bool hasString(std::string_view type) const override;
 
   private:
     Pasteboard& store_;

@@ -140,7 +140,7 @@ Menu FinderSync::menu() {
     root.items.push_back(std::move(submenu));
     root.items.push_back(item(localized("剪切"), "cutItems", "scissors", selectionCount > 0));
     root.items.push_back(item(localized("粘贴到此处"), "pasteCutItems", "doc.on.clipboard",
-                              ports_.pasteboard.stringForType(cutPathsPasteboardType).has_value()));
+                              ports_.pasteboard.hasString(cutPathsPasteboardType)));
     root.items.push_back(item(localized("移到废纸篓"), "trashItems", "trash", selectionCount > 0));
     root.items.push_back(item(localized("拷贝路径"), "copyPath", "link", std::nullopt));
     root.items.push_back(item(localized("打开终端"), "openTerminal", "terminal", std::nullopt));

@@ -104,7 +104,7 @@ const std::string& UpdateChecker::downloadPageURL() {
 
 std::optional<AppRelease> UpdateChecker::availableUpdate() const {
     auto version = defaults_.string(kLatestVersionKey);
-    if (!version) {
+    if (!version || !isShowableVersion(*version)) {
         return std::nullopt;
     }
     auto page = defaults_.string(kLatestPageURLKey);
@@ -122,7 +122,12 @@ void UpdateChecker::checkIfNeeded() {
     if (next && *next > clock_.now()) {
         return;
     }
-    check();
+    // Only a check whose date is remembered: defaults that cannot be stored would otherwise make
+    // every run (every menu of a file manager started anew) check again.
+    if (!defaults_.setDate(kNextCheckDateKey, clock_.now() + kRetryInterval).ok()) {
+        return;
+    }
+    send({});
 }
 
 void UpdateChecker::check(Completion completion) {
@@ -130,7 +135,10 @@ void UpdateChecker::check(Completion completion) {
     // automatic checks for an hour.
     ignoreResult(defaults_.setDate(kNextCheckDateKey, clock_.now() + kRetryInterval),
                  kStoringIsBestEffort);
+    send(std::move(completion));
+}
 
+void UpdateChecker::send(Completion completion) {
     http_.get(latestReleaseURL(), kRequestTimeout,
               [weak = weakFactory_.weakPtr(),
                completion = std::move(completion)](Result<HttpResponse> answer) {

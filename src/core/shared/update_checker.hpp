@@ -58,7 +58,8 @@ class UpdateChecker {
     // The newer release the cache knows of; reads only the user defaults, never the network.
     [[nodiscard]] std::optional<AppRelease> availableUpdate() const;
 
-    // Starts a check unless the stored schedule says the next one lies in the future.
+    // Starts a check unless the stored schedule says the next one lies in the future, or the date
+    // of the next one cannot be stored (a check every run would follow).
     void checkIfNeeded();
 
     // Always starts a check and returns at once. The completion, when given, is called exactly
@@ -67,6 +68,8 @@ class UpdateChecker {
     void check(Completion completion = {});
 
   private:
+    // Sends the request; the outcome goes to finish.
+    void send(Completion completion);
     void finish(Result<std::string> fetchedVersion, const Completion& completion);
 
     Defaults& defaults_;

@@ -110,6 +110,12 @@ TEST(ReleaseManifestTest, AnythingButAnObjectWithAVersionStringIsADecodingError)
         R"({"version": "1.3.0")",
         R"({"version": "1.3.0"} trailing)",
         "{\"version\": \"\xFF\"}",
+        // Versions that would show as something else, or flood the menu.
+        "{\"version\": \"1.3\\u001b]0;title\\u0007\"}",
+        "{\"version\": \"1.3\\u007f\"}",
+        "{\"version\": \"1.3\\u0085\"}",
+        "{\"version\": \"1.3\\u202e0.9\"}",
+        "{\"version\": \"1.3\\u2066\"}",
     };
     for (const char* body : bodies) {
         const auto decoded = decodeReleaseManifest(body);
@@ -117,6 +123,13 @@ TEST(ReleaseManifestTest, AnythingButAnObjectWithAVersionStringIsADecodingError)
         EXPECT_EQ(decoded.error().kind, ErrorKind::decoding) << body;
         EXPECT_FALSE(decoded.error().description.empty());
     }
+}
+
+TEST(ReleaseManifestTest, AVersionOfAtMost64BytesIsRead) {
+    EXPECT_EQ(decodeReleaseManifest(R"({"version": ")" + std::string(64, '9') + "\"}").value(),
+              std::string(64, '9'));
+    EXPECT_FALSE(decodeReleaseManifest(R"({"version": ")" + std::string(65, '9') + "\"}").ok());
+    EXPECT_EQ(decodeReleaseManifest(R"({"version": "1.3 \u00e9t\u00e9"})").value(), "1.3 été");
 }
 
 TEST(ReleaseManifestTest, DeeplyNestedBodiesAreReadWithoutExhaustingTheStack) {
@@ -190,6 +203,32 @@ TEST_F(UpdateCheckerTest, FirstRunChecksAtOnceAndKnowsNoUpdate) {
     ASSERT_EQ(defaults.writes.size(), 1U);
     EXPECT_EQ(defaults.writes[0],
               (MemoryDefaults::Write{"UpdateNextCheckDate", DefaultsValue(kStart + 1h)}));
+}
+
+// Defaults that cannot store anything, as in a configuration folder that cannot be written.
+class UnwritableDefaults : public MemoryDefaults {
+  public:
+    Status setDate(std::string_view /*key*/, DefaultsDate /*value*/) override {
+        return Error{ErrorKind::permissionDenied, "read-only"};
+    }
+};
+
+TEST_F(UpdateCheckerTest, DefaultsThatCannotBeStoredMeanNoAutomaticCheck) {
+    UnwritableDefaults unwritable;
+    Checker blind{unwritable, http, queue, clock, bundle};
+    blind.checkIfNeeded();
+    blind.checkIfNeeded();
+    EXPECT_TRUE(http.requests.empty());
+    // Asked for by the person, it still checks.
+    blind.check(recorder());
+    EXPECT_EQ(http.requests.size(), 1U);
+}
+
+TEST_F(UpdateCheckerTest, AStoredVersionThatCannotShowIsNoUpdate) {
+    cacheRelease("9\x1b[2J");
+    EXPECT_EQ(checker.availableUpdate(), std::nullopt);
+    cacheRelease("9" + std::string(64, '0'));
+    EXPECT_EQ(checker.availableUpdate(), std::nullopt);
 }
 
 TEST_F(UpdateCheckerTest, AnAnswerThatArrivesAfterTheCheckerIsGoneReachesNothing) {

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -65,8 +67,11 @@ struct HttpClientCurl::Worker {
     std::atomic<bool> finished{false};
 };
 
-HttpClientCurl::HttpClientCurl(MainQueue& mainQueue, std::size_t maxBodySize)
-    : mainQueue_(mainQueue), maxBodySize_(maxBodySize) {
+HttpClientCurl::HttpClientCurl(MainQueue& mainQueue, std::size_t maxBodySize,
+                               std::string trustedCertificates)
+    : mainQueue_(mainQueue),
+      maxBodySize_(maxBodySize),
+      trustedCertificates_(std::move(trustedCertificates)) {
     static std::once_flag initialized;
     std::call_once(initialized, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
@@ -130,7 +135,15 @@ Result<HttpResponse> HttpClientCurl::perform(const std::string& url,
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // A redirect never downgrades: from an https address only to https ones.
+    const bool secure =
+        url.size() >= 8 && std::equal(url.begin(), url.begin() + 8, "https://", [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == b;
+        });
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    if (!trustedCertificates_.empty()) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, trustedCertificates_.c_str());
+    }
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));

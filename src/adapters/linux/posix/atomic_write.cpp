@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/atomic_write.hpp"
 
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
 
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <random>
 
 namespace quenta::linux_platform {
@@ -32,35 +34,62 @@ Status writeAtomically(const std::string& path, std::string_view contents,
     if (name.empty()) {
         return errorFromErrno(EISDIR);
     }
+    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd.valid()) {
+        const int failure = errno;
+        return options.nameSideInErrors ? errorFromErrno(failure, folder) : errorFromErrno(failure);
+    }
+    return writeAtomicallyIn(folderFd.get(), folder, name, contents, options);
+}
 
-    std::string side;
+Status writeAtomicallyIn(int folderFd, const std::string& folder, const std::string& name,
+                         std::string_view contents, const AtomicWriteOptions& options) {
+    if (name.empty()) {
+        return errorFromErrno(EISDIR);
+    }
+    std::string sideName;
     UniqueFd fd;
-    int openErrno = 0;
+    std::optional<Error> openFailure;
     if (!options.sideName.empty()) {
-        side = folder + options.sideName;
-        fd = UniqueFd(::open(side.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                             options.mode));
-        openErrno = errno;
+        // Reused, so it may be there already: only a regular file of the user's own, emptied
+        // once it is known to be one.
+        sideName = options.sideName;
+        auto opened = openOwnFile(folderFd, sideName, O_WRONLY | O_CREAT, options.mode);
+        if (!opened) {
+            openFailure = opened.error();
+        } else if (::ftruncate(opened.value().get(), 0) != 0) {
+            openFailure = errorFromErrno(errno);
+        } else {
+            fd = std::move(opened).value();
+        }
     } else {
         std::random_device seed;
         std::mt19937 random(seed());
+        int openErrno = 0;
         for (int attempt = 0; attempt < kMostSideNameTries && !fd.valid(); ++attempt) {
-            side = folder + freshSideName(name, static_cast<unsigned>(random()));
+            sideName = freshSideName(name, static_cast<unsigned>(random()));
             // Exclusive and never through a link.
-            fd = UniqueFd(::open(side.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                 options.mode));
+            fd = UniqueFd(::openat(folderFd, sideName.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                   options.mode));
             openErrno = errno;
             if (!fd.valid() && openErrno != EEXIST) {
                 break;
             }
         }
+        if (!fd.valid()) {
+            openFailure = options.nameSideInErrors ? errorFromErrno(openErrno, folder + sideName)
+                                                   : errorFromErrno(openErrno);
+        }
     }
+    const std::string side =
+        folder + (folder.empty() || folder.back() == '/' ? "" : "/") + sideName;
     const auto failure = [&](int errnoValue) {
         return options.nameSideInErrors ? errorFromErrno(errnoValue, side)
                                         : errorFromErrno(errnoValue);
     };
-    if (!fd.valid()) {
-        return failure(openErrno);
+    if (openFailure) {
+        return *openFailure;
     }
 
     int failed = writeAll(fd.get(), contents) ? 0 : errno;
@@ -74,19 +103,16 @@ Status writeAtomically(const std::string& path, std::string_view contents,
     if (const int closed = fd.close(); failed == 0) {
         failed = closed;
     }
-    if (failed == 0 && ::rename(side.c_str(), path.c_str()) != 0) {
+    if (failed == 0 && ::renameat(folderFd, sideName.c_str(), folderFd, name.c_str()) != 0) {
         failed = errno;
     }
     if (failed != 0) {
-        ::unlink(side.c_str());
+        ::unlinkat(folderFd, sideName.c_str(), 0);
         return failure(failed);
     }
     // Make the rename itself durable.
-    const UniqueFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFd.valid()) {
-        ignoreResult(::fsync(folderFd.get()),
-                     "the new file is in place; a folder that cannot be flushed keeps it anyway");
-    }
+    ignoreResult(::fsync(folderFd),
+                 "the new file is in place; a folder that cannot be flushed keeps it anyway");
     return {};
 }
 

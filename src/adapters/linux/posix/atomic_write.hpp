@@ -14,7 +14,8 @@ namespace quenta::linux_platform {
 struct AtomicWriteOptions {
     // The side file's name in the file's folder. Empty: a fresh hidden name, created exclusively
     // (for writers that may run at the same time). A fixed name is truncated and reused, for
-    // writers that hold a lock of their own.
+    // writers that hold a lock of their own, but only when it is a regular file of the user's own
+    // (see openOwnFile).
     std::string sideName;
     // The side file's permission bits, less the creation mask.
     mode_t mode = 0666;
@@ -31,5 +32,10 @@ struct AtomicWriteOptions {
 // never what it points to. On failure the side file is removed and `path` is left as it was.
 Status writeAtomically(const std::string& path, std::string_view contents,
                        const AtomicWriteOptions& options = {});
+
+// The same for the file `name` in the folder open as `folderFd`, every step relative to that
+// handle; `folder` (its path) only names the side file in errors.
+Status writeAtomicallyIn(int folderFd, const std::string& folder, const std::string& name,
+                         std::string_view contents, const AtomicWriteOptions& options = {});
 
 }  // namespace quenta::linux_platform

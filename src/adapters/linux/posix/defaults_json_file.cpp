@@ -2,6 +2,7 @@
 
 #include "adapters/linux/posix/atomic_write.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
 #include "core/shared/file_paths.hpp"
@@ -18,6 +19,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 namespace quenta::linux_platform {
@@ -57,46 +59,74 @@ json emptyDocument() {
     return json::object();
 }
 
+// The deepest nesting of objects and lists read: ours is two levels; a little room is left for
+// members other programs keep, and none for documents made to exhaust memory or stack.
+constexpr int kMaxDepth = 32;
+
 json parseDocument(const std::string& text) {
-    json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (document.is_discarded() || !document.is_object()) {
+    // The callback drops every value below the limit as it is parsed (nlohmann-json's parser
+    // keeps its own stack, not the machine's), so a document of a million nested lists costs a
+    // few bits each; such a document reads as malformed.
+    bool tooDeep = false;
+    const json::parser_callback_t boundDepth = [&tooDeep](int depth, json::parse_event_t, json&) {
+        if (depth > kMaxDepth) {
+            tooDeep = true;
+            return false;
+        }
+        return true;
+    };
+    json document = json::parse(text, boundDepth, /*allow_exceptions=*/false);
+    if (tooDeep || document.is_discarded() || !document.is_object()) {
         return emptyDocument();
     }
     return document;
 }
 
-// Reads the file as it is now. A missing, oversized, unreadable or malformed file is an empty
-// document; `stamp` tells which version was read.
-json readDocument(const std::string& path, FileStamp& stamp) {
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// The file as it is now, in its folder open as `folderFd` (none: the folder is missing). A
+// missing, oversized, unreadable or malformed file is an empty document; so is one that is not a
+// regular file of the user's own, and `refused` then says why it must not be replaced either.
+// `stamp` tells which version was read.
+json readDocument(const std::optional<int> folderFd, const std::string& path, FileStamp& stamp,
+                  std::optional<Error>* refused = nullptr) {
     stamp = FileStamp{};
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
+    if (!folderFd) {
         return emptyDocument();
     }
+    auto file = openOwnFile(*folderFd, nameOf(path), O_RDONLY);
+    if (!file) {
+        if (refused != nullptr && file.error().kind == ErrorKind::permissionDenied) {
+            *refused = refusedOwnFile(path);
+        }
+        return emptyDocument();
+    }
+    const int fd = file.value().get();
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
         return emptyDocument();
     }
     stamp = stampOf(info);
-    if (info.st_size > kMaxFileSize) {
+    std::string text;
+    if (info.st_size > kMaxFileSize ||
+        !readAtMost(fd, static_cast<std::size_t>(kMaxFileSize), text)) {
         return emptyDocument();
     }
-    std::string text;
-    char buffer[8192];
-    while (text.size() <= static_cast<std::size_t>(kMaxFileSize)) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return emptyDocument();
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
     return parseDocument(text);
+}
+
+// Reads the file at `path` when its folder is one of the user's own.
+json readDocument(const std::string& path, FileStamp& stamp) {
+    const auto folder = openOwnFolder(folderOf(path));
+    return readDocument(folder ? std::optional<int>(folder.value().get()) : std::nullopt, path,
+                        stamp);
 }
 
 json dateValue(DefaultsDate date) {
@@ -127,19 +157,6 @@ DefaultsValue typedValue(const json& value) {
     return OtherDefaultsValue{};
 }
 
-// Creates the missing folders of a path with mode 0700, as the folders of per-user configuration
-// should be.
-Status createParentFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        const std::string folder = path.substr(0, slash);
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            return errorFromErrno(errno, folder);
-        }
-    }
-    return {};
-}
-
 }  // namespace
 
 struct DefaultsJsonFile::State {
@@ -154,7 +171,7 @@ struct DefaultsJsonFile::State {
     const json& current(const std::string& path) {
         struct stat info {};
         FileStamp now;
-        if (::stat(path.c_str(), &info) == 0) {
+        if (::lstat(path.c_str(), &info) == 0) {
             now = stampOf(info);
         }
         if (!cached || !(now == stamp)) {
@@ -215,23 +232,32 @@ Status DefaultsJsonFile::store(std::string_view key, json value) {
 
 // Merges the unsaved changes into the file as it is now, under the lock every writer takes.
 Status DefaultsJsonFile::save() {
-    if (Status folders = createParentFolders(path_); !folders.ok()) {
-        return folders;
+    // The missing folders are created with mode 0700, as the folders of per-user configuration
+    // should be.
+    const std::string folderPath = folderOf(path_);
+    auto folder = openOwnFolder(folderPath, CreateFolders::all);
+    if (!folder) {
+        return folder.error();
     }
-    const std::string lockPath = path_ + ".lock";
-    const UniqueFd lockFile(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lockFile.get() < 0) {
-        return errorFromErrno(errno, lockPath);
+    const int folderFd = folder.value().get();
+    const std::string lockName = nameOf(path_) + ".lock";
+    auto lockFile = openOwnFile(folderFd, lockName, O_RDWR | O_CREAT, 0600);
+    if (!lockFile) {
+        return lockFile.error();
     }
-    while (::flock(lockFile.get(), LOCK_EX) != 0) {
+    while (::flock(lockFile.value().get(), LOCK_EX) != 0) {
         if (errno != EINTR) {
-            return errorFromErrno(errno, lockPath);
+            return errorFromErrno(errno, path_ + ".lock");
         }
     }
 
     // Always the file itself, never the cache: another process may have written a moment ago.
     FileStamp previous;
-    json document = readDocument(path_, previous);
+    std::optional<Error> refused;
+    json document = readDocument(folderFd, path_, previous, &refused);
+    if (refused) {
+        return *refused;
+    }
     for (const auto& [key, value] : state_->unsaved) {
         if (value.is_null()) {
             document.erase(key);
@@ -244,7 +270,7 @@ Status DefaultsJsonFile::save() {
 
     // The side file "<file>.new" is reused: every writer holds the lock.
     AtomicWriteOptions options;
-    options.sideName = path_.substr(path_.rfind('/') + 1) + ".new";
+    options.sideName = nameOf(path_) + ".new";
     options.mode = 0600;
     options.nameSideInErrors = true;
     struct stat info {};
@@ -263,7 +289,8 @@ Status DefaultsJsonFile::save() {
         const timespec times[2] = {modified, modified};
         return ::futimens(fd, times) == 0 && ::fstat(fd, &info) == 0 ? 0 : errno;
     };
-    if (Status wrote = writeAtomically(path_, text, options); !wrote.ok()) {
+    if (Status wrote = writeAtomicallyIn(folderFd, folderPath, nameOf(path_), text, options);
+        !wrote.ok()) {
         return wrote;
     }
 

@@ -15,7 +15,11 @@ namespace quenta::linux_platform {
 // The file is a JSON object, one member per key. Strings are JSON strings; a date is an object
 // with the single member "$date" holding whole milliseconds since 1970-01-01 00:00:00 UTC as an
 // integer; every other member is kept as written and reads as "other". A file that is missing,
-// unreadable as JSON or not an object reads as empty and is replaced by the next write.
+// unreadable as JSON, not an object, larger than 4 MB or nested more than 32 levels deep reads as
+// empty and is replaced by the next write. A file, lock or side file that is a symbolic link, not a
+// regular file (a FIFO: nothing blocks), has another hard link or belongs to another user, and a
+// folder that is a link or another user's, are never opened through: the file reads as empty and
+// every write fails (see openOwnFile).
 //
 // Every write re-reads the file and merges its one change while holding an exclusive flock on the
 // side file "<file>.lock", then replaces the file atomically (a side file "<file>.new" written,

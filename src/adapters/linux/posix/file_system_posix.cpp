@@ -1,5 +1,6 @@
 #include "adapters/linux/posix/file_system_posix.hpp"
 
+#include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unnamed_file.hpp"
 #include "core/shared/file_paths.hpp"
@@ -181,11 +182,22 @@ Status PosixFileSystem::appendToFile(const std::string& path, std::string_view b
     }
     if (!appendFd_.valid()) {
         // O_APPEND makes each write land at the end atomically, so lines from several threads or
-        // processes stay whole; the file is created when missing, its folder never.
-        appendFd_ = UniqueFd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-        if (!appendFd_.valid()) {
-            return errorFromErrno(errno);
+        // processes stay whole; the file is created when missing, its folder never. Only a
+        // regular file of the user's own in a folder of the user's own, reached without a link.
+        const auto slash = path.rfind('/');
+        if (slash == std::string::npos || slash + 1 == path.size()) {
+            return errorFromErrno(EINVAL, path);
         }
+        auto folder = openOwnFolder(slash == 0 ? "/" : path.substr(0, slash));
+        if (!folder) {
+            return folder.error();
+        }
+        auto file = openOwnFile(folder.value().get(), path.substr(slash + 1),
+                                O_WRONLY | O_APPEND | O_CREAT, 0666);
+        if (!file) {
+            return file.error();
+        }
+        appendFd_ = std::move(file).value();
         appendPath_ = path;
     }
     if (!writeAll(appendFd_.get(), bytes)) {

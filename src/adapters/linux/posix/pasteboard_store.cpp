@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/pasteboard_store.hpp"
 
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
 
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
@@ -27,31 +29,20 @@ constexpr std::string_view kMagic = "quenta-pasteboard 1\n";
 
 using Entries = Pasteboard::Entries;
 
-// Why the store's folder cannot be used though it exists: it is a link, not a folder, or someone
-// else's.
-Error refusedFolder(const std::string& folder) {
-    return Error{ErrorKind::permissionDenied,
-                 "the pasteboard store " + folder + " is not a folder of this user's own"};
-}
-
 // The store's folder, opened without following a link and only when it is a folder of the user's
 // own; a folder anyone else may enter is closed to the user alone first.
 Result<UniqueFd> openFolder(const std::string& folder, bool create) {
-    if (create && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return errorFromErrno(errno, folder);
-    }
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        if (errno == ELOOP || errno == ENOTDIR) {
-            return refusedFolder(folder);
+    auto fd = openOwnFolder(folder, create ? CreateFolders::last : CreateFolders::none);
+    if (!fd) {
+        if (fd.error().kind == ErrorKind::permissionDenied) {
+            return Error{ErrorKind::permissionDenied,
+                         "the pasteboard store " + folder + " is not a folder of this user's own"};
         }
-        return errorFromErrno(errno, folder);
+        return fd;
     }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
-        return refusedFolder(folder);
-    }
-    if ((info.st_mode & 077) != 0 && ::fchmod(fd.get(), 0700) != 0) {
+    if (::fstat(fd.value().get(), &info) != 0 ||
+        ((info.st_mode & 077) != 0 && ::fchmod(fd.value().get(), 0700) != 0)) {
         return errorFromErrno(errno, folder);
     }
     return fd;
@@ -85,41 +76,88 @@ bool readLength(std::string_view& bytes, char terminator, std::size_t& length) {
     return true;
 }
 
-// The entries of a serialized store; none when the bytes are not a whole store.
-std::optional<Entries> parse(std::string_view bytes) {
-    if (bytes.substr(0, kMagic.size()) != kMagic) {
+// Reads exactly `count` bytes at `offset` into `bytes`; false when the file ends before or a read
+// fails.
+bool readExactly(int fd, off_t offset, std::size_t count, std::string& bytes) {
+    bytes.resize(count);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got =
+            ::pread(fd, bytes.data() + done, count - done, offset + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// The entries of the store file open as `fd`, one at a time: only the headers and the texts of the
+// types `wanted` picks are read; the others are present with an empty text. None when the file is
+// not a whole store or holds an entry over the limits.
+std::optional<Entries> readStore(int fd, const std::function<bool(std::string_view)>& wanted) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
         return std::nullopt;
     }
-    bytes.remove_prefix(kMagic.size());
+    const off_t size = info.st_size;
+    std::string chunk;
+    if (size < static_cast<off_t>(kMagic.size()) || !readExactly(fd, 0, kMagic.size(), chunk) ||
+        chunk != kMagic) {
+        return std::nullopt;
+    }
+    off_t offset = static_cast<off_t>(kMagic.size());
     Entries entries;
-    while (!bytes.empty()) {
-        std::size_t typeLength = 0;
-        std::size_t textLength = 0;
-        if (!readLength(bytes, ':', typeLength) || !readLength(bytes, '\n', textLength) ||
-            typeLength > bytes.size() || textLength > bytes.size() - typeLength) {
+    while (offset < size) {
+        // "<type length>:<text length>\n": two numbers of at most 20 digits.
+        constexpr std::size_t kLongestHeader = 43;
+        if (!readExactly(fd, offset,
+                         static_cast<std::size_t>(std::min<off_t>(size - offset, kLongestHeader)),
+                         chunk)) {
             return std::nullopt;
         }
-        entries.insert_or_assign(std::string(bytes.substr(0, typeLength)),
-                                 std::string(bytes.substr(typeLength, textLength)));
-        bytes.remove_prefix(typeLength + textLength);
+        std::string_view header = chunk;
+        std::size_t typeLength = 0;
+        std::size_t textLength = 0;
+        if (!readLength(header, ':', typeLength) || !readLength(header, '\n', textLength) ||
+            typeLength > PasteboardStore::kMaxTypeSize ||
+            textLength > PasteboardStore::kMaxEntrySize) {
+            return std::nullopt;
+        }
+        offset += static_cast<off_t>(chunk.size() - header.size());
+        if (static_cast<off_t>(typeLength + textLength) > size - offset) {
+            return std::nullopt;
+        }
+        std::string type;
+        if (!readExactly(fd, offset, typeLength, type)) {
+            return std::nullopt;
+        }
+        offset += static_cast<off_t>(typeLength);
+        std::string text;
+        if (wanted(type) && !readExactly(fd, offset, textLength, text)) {
+            return std::nullopt;
+        }
+        offset += static_cast<off_t>(textLength);
+        entries.insert_or_assign(std::move(type), std::move(text));
     }
     return entries;
 }
 
-// The entries stored in the folder: empty when there is no store file, or it is not a regular
-// file of the user's own, or it cannot be read whole.
-Entries readEntries(int folderFd) {
-    UniqueFd fd(::openat(folderFd, kEntriesName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat info {};
-    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_uid != ::geteuid()) {
+// The entries stored in the folder (see readStore): empty when there is no store file, or it is not
+// a regular file of the user's own, or it cannot be read whole.
+Entries readEntries(int folderFd, const std::function<bool(std::string_view)>& wanted) {
+    auto fd = openOwnFile(folderFd, kEntriesName, O_RDONLY);
+    if (!fd) {
         return {};
     }
-    std::string bytes;
-    if (!readAll(fd.get(), bytes)) {
-        return {};
-    }
-    return parse(bytes).value_or(Entries{});
+    return readStore(fd.value().get(), wanted).value_or(Entries{});
+}
+
+Entries readAllEntries(int folderFd) {
+    return readEntries(folderFd, [](std::string_view) { return true; });
 }
 
 // Replaces the store file whole: the side file is written and flushed, then renamed over it, and
@@ -133,13 +171,21 @@ Status writeEntries(int folderFd, const Entries& entries) {
         ignoreResult(::fsync(folderFd), "the removal stands whether or not it is flushed");
         return {};
     }
-    UniqueFd fd(
-        ::openat(folderFd, kSideName, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!fd.valid()) {
-        return errorFromErrno(errno, kSideName);
+    for (const auto& [type, text] : entries) {
+        if (type.size() > PasteboardStore::kMaxTypeSize ||
+            text.size() > PasteboardStore::kMaxEntrySize) {
+            return Error{ErrorKind::invalidArgument,
+                         "a pasteboard entry holds at most " +
+                             std::to_string(PasteboardStore::kMaxEntrySize) + " bytes"};
+        }
     }
-    if (!writeAll(fd.get(), serialize(entries)) || ::fsync(fd.get()) != 0 ||
-        ::renameat(folderFd, kSideName, folderFd, kEntriesName) != 0) {
+    auto side = openOwnFile(folderFd, kSideName, O_WRONLY | O_CREAT, 0600);
+    if (!side) {
+        return side.error();
+    }
+    const UniqueFd fd = std::move(side).value();
+    if (::ftruncate(fd.get(), 0) != 0 || !writeAll(fd.get(), serialize(entries)) ||
+        ::fsync(fd.get()) != 0 || ::renameat(folderFd, kSideName, folderFd, kEntriesName) != 0) {
         const int failure = errno;
         ::unlinkat(folderFd, kSideName, 0);
         return errorFromErrno(failure, kSideName);
@@ -151,12 +197,13 @@ Status writeEntries(int folderFd, const Entries& entries) {
 // Holds the store's writer lock for as long as it lives.
 class WriterLock {
   public:
-    explicit WriterLock(int folderFd)
-        : fd_(::openat(folderFd, kLockName, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)) {
-        if (!fd_.valid()) {
-            status_ = errorFromErrno(errno, kLockName);
+    explicit WriterLock(int folderFd) {
+        auto opened = openOwnFile(folderFd, kLockName, O_RDWR | O_CREAT, 0600);
+        if (!opened) {
+            status_ = opened.error();
             return;
         }
+        fd_ = std::move(opened).value();
         int result = 0;
         do {
             result = ::flock(fd_.get(), LOCK_EX);
@@ -256,7 +303,7 @@ Status PasteboardStore::update(const std::function<bool(Entries&)>& change) {
     if (!lock.status()) {
         return lock.status();
     }
-    Entries entries = readEntries(folderFd.value().get());
+    Entries entries = readAllEntries(folderFd.value().get());
     if (!change(entries)) {
         return {};
     }
@@ -268,11 +315,22 @@ std::optional<std::string> PasteboardStore::stringForType(std::string_view type)
     if (!folderFd) {
         return std::nullopt;
     }
-    const Entries entries = readEntries(folderFd.value().get());
+    const Entries entries =
+        readEntries(folderFd.value().get(), [type](std::string_view each) { return each == type; });
     if (const auto found = entries.find(type); found != entries.end()) {
         return found->second;
     }
     return std::nullopt;
+}
+
+bool PasteboardStore::hasString(std::string_view type) const {
+    const auto folderFd = openFolder(folder_, false);
+    if (!folderFd) {
+        return false;
+    }
+    const Entries entries =
+        readEntries(folderFd.value().get(), [](std::string_view) { return false; });
+    return entries.find(type) != entries.end();
 }
 
 }  // namespace quenta::linux_platform

@@ -2,6 +2,7 @@
 
 #include "ports/pasteboard.hpp"
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,6 +17,13 @@ namespace quenta::linux_platform {
 // $XDG_CACHE_HOME/quenta-pasteboard, default ~/.cache/quenta-pasteboard, when XDG_RUNTIME_DIR is
 // unset) created with mode 0700. A folder that is a symbolic link, is not a folder, or is not owned
 // by the user is refused: writes fail with an error that says so, and reads find nothing.
+//
+// The store file, its side file and the lock are opened without following links and without
+// blocking, and used only when they are regular files of the user's own (see openOwnFile): anything
+// else reads as an empty pasteboard and fails every write. An entry's type holds at most 1 KiB and
+// its text at most 64 MiB (a cut of 50,000 paths of 1,000 bytes each fits); a store holding a
+// larger one reads as empty, and a write of one fails. Reads take only what they need: the headers,
+// and the text of the type asked for.
 //
 // All entries live in one file that every write replaces whole (side file, fsync, rename), so a
 // reader in another process sees the old or the new contents, never a mix. Writers take an
@@ -37,6 +45,11 @@ class PasteboardStore : public Pasteboard {
     Status replaceContents(const Entries& entries) override;
     Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
+    [[nodiscard]] bool hasString(std::string_view type) const override;
+
+    // The largest text and type of one entry, in bytes.
+    static constexpr std::size_t kMaxEntrySize = std::size_t{64} << 20;
+    static constexpr std::size_t kMaxTypeSize = 1024;
 
     [[nodiscard]] const std::string& folder() const { return folder_; }
 

@@ -218,9 +218,11 @@ TEST_F(HttpClientCurlTest, DestroyingTheClientEndsTransfersStillRunning) {
 
 // An HTTPS server with a certificate no authority signed: `openssl s_server`, run for the test. It
 // picks its own free port and names it on its first line, "ACCEPT 127.0.0.1:PORT", once listening.
+// With `serveFiles`, it answers "GET /name" with the file `dir`/name, which holds a whole HTTP
+// answer, instead of its status page.
 class SelfSignedServer {
   public:
-    explicit SelfSignedServer(const TempDir& dir) {
+    explicit SelfSignedServer(const TempDir& dir, bool serveFiles = false) {
         const std::string key = dir / "key.pem";
         const std::string cert = dir / "cert.pem";
         const CommandResult made = runCommand(
@@ -239,8 +241,12 @@ class SelfSignedServer {
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], STDOUT_FILENO);
-            ::execlp("openssl", "openssl", "s_server", "-www", "-accept", "127.0.0.1:0", "-cert",
-                     cert.c_str(), "-key", key.c_str(), static_cast<char*>(nullptr));
+            if (serveFiles && ::chdir(dir.path().c_str()) != 0) {
+                ::_exit(127);
+            }
+            ::execlp("openssl", "openssl", "s_server", serveFiles ? "-HTTP" : "-www", "-accept",
+                     "127.0.0.1:0", "-cert", cert.c_str(), "-key", key.c_str(),
+                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(out[1]);
@@ -260,8 +266,8 @@ class SelfSignedServer {
     SelfSignedServer& operator=(const SelfSignedServer&) = delete;
 
     [[nodiscard]] const std::string& error() const { return error_; }
-    [[nodiscard]] std::string url() const {
-        return "https://127.0.0.1:" + std::to_string(port_) + "/latest.json";
+    [[nodiscard]] std::string url(const std::string& path = "/latest.json") const {
+        return "https://127.0.0.1:" + std::to_string(port_) + path;
     }
 
   private:
@@ -302,6 +308,27 @@ TEST_F(HttpClientCurlTest, ASelfSignedCertificateIsRefused) {
     EXPECT_EQ(answer.error().kind, ErrorKind::transport);
     EXPECT_NE(answer.error().description.find("certificate"), std::string::npos)
         << answer.error().description;
+}
+
+TEST_F(HttpClientCurlTest, AnHttpsAddressIsRedirectedOnlyToHttps) {
+    const TempDir dir;
+    const auto redirect = [](const std::string& to) {
+        return "HTTP/1.0 302 Found\r\nLocation: " + to + "\r\nContent-Length: 0\r\n\r\n";
+    };
+    writeFile(dir / "to-http", redirect(server.url("/works/quentaapp/downloads/latest.json")));
+    writeFile(dir / "to-https", redirect("/manifest"));
+    writeFile(dir / "manifest", "HTTP/1.0 200 OK\r\nContent-Length: " +
+                                    std::to_string(kManifest.size()) + "\r\n\r\n" + kManifest);
+    const SelfSignedServer https(dir, /*serveFiles=*/true);
+    ASSERT_EQ(https.error(), "");
+    client = std::make_unique<HttpClientCurl>(queue, HttpClientCurl::kDefaultMaxBodySize,
+                                              dir / "cert.pem");
+
+    EXPECT_EQ(fetch(https.url("/to-https")).value(), (HttpResponse{200, kManifest}));
+    const auto downgraded = fetch(https.url("/to-http"));
+    ASSERT_FALSE(downgraded.ok());
+    EXPECT_EQ(downgraded.error().kind, ErrorKind::transport);
+    EXPECT_TRUE(server.requests().empty()) << "the http address was asked";
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 // The process runner with real child processes.
 #include "adapters/linux/posix/process_runner_posix.hpp"
 
+#include "adapters/linux/posix/program_search.hpp"
+#include "support/environment_scope.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 namespace quenta::testing {
@@ -55,6 +60,28 @@ TEST(PosixProcessRunnerTest, AChildThatCannotStartIsAnErrorNamingTheProgram) {
         EXPECT_NE(ran.error().description.find(c.program), std::string::npos)
             << ran.error().description;
     }
+}
+
+// A program planted in the working directory is never found through an empty, "." or relative
+// entry of PATH; the same program in an absolute folder is.
+TEST(ProgramLookupTest, OnlyAbsoluteFoldersOfThePathAreSearched) {
+    const TempDir dir;
+    ASSERT_EQ(::mkdir((dir / "relbin").c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir((dir / "bin").c_str(), 0700), 0);
+    for (const char* program : {"relbin/planted", "planted", "bin/planted"}) {
+        writeFile(dir / program, "#!/bin/sh\n");
+        ASSERT_EQ(::chmod((dir / program).c_str(), 0755), 0);
+    }
+    const std::string cwd = std::filesystem::current_path();
+    ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+    for (const char* path : {":", ".", "relbin", "./relbin:", "::relbin"}) {
+        const EnvironmentScope scope("PATH", std::string(path));
+        EXPECT_EQ(linux_platform::findProgram("planted"), std::nullopt) << path;
+    }
+    const EnvironmentScope scope("PATH", ".:" + (dir / "bin"));
+    EXPECT_EQ(linux_platform::findProgram("planted"), dir / "bin/planted");
+    EXPECT_EQ(linux_platform::findProgram("relbin/planted"), std::nullopt);
+    ASSERT_EQ(::chdir(cwd.c_str()), 0);
 }
 
 }  // namespace
