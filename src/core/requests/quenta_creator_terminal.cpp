@@ -1,5 +1,6 @@
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/file_paths.hpp"
+#include "core/shared/utf8.hpp"
 
 namespace quenta {
 namespace {
@@ -36,7 +37,8 @@ std::string terminalScript(std::string_view folder) {
 
 void QuentaCreator::openTerminal(const std::string& folder) {
     writeLog("open terminal in " + folder);
-    const std::string failedAlert = localized("打开终端失败。") + localized("\n\n目录：") + folder;
+    const std::string failedAlert =
+        localized("打开终端失败。") + localized("\n\n目录：") + escapingForOutput(folder);
 
     // The script's "cd" would fail in the terminal, where nobody learns of it, and leave the
     // script behind: a folder that is not there is reported here, before anything is written.

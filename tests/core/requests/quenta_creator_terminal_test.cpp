@@ -82,10 +82,11 @@ TEST_F(TerminalTest, ARefusedOpenLeavesTheScriptAndAlertsWithTheFolder) {
     workspace.openAnswer = false;
     creator.handle("quentaapp://terminal?path=/gone/folder/");
     EXPECT_THAT(alerts.messages(), ElementsAre("打开终端失败。\n\n目录：/gone/folder"));
-    EXPECT_THAT(logMessages(),
-                ElementsAre("handle url: quentaapp://terminal?path=/gone/folder/",
-                            "open terminal in /gone/folder",
-                            "open terminal failed: NSWorkspace.open returned false"));
+    EXPECT_THAT(
+        logMessages(),
+        ElementsAre("handle url: quentaapp://terminal?path=/gone/folder/",
+                    "request from: a host of the extension", "open terminal in /gone/folder",
+                    "open terminal failed: NSWorkspace.open returned false"));
     EXPECT_NE(files.node(kFirstScript), nullptr);
 }
 
