@@ -16,6 +16,7 @@
 #include "adapters/linux/posix/system_clock.hpp"
 #include "core/extension/finder_sync.hpp"
 #include "core/shared/file_paths.hpp"
+#include "core/shared/utf8.hpp"
 
 #include <glib.h>
 
@@ -146,9 +147,10 @@ void runMainLoopUntil(Done done, std::chrono::milliseconds bound) {
     }
 }
 
+// The arguments quoted in `message` are written escaped, like every name on a terminal.
 int usageError(const std::string& message) {
     std::fprintf(stderr, "quenta-finder: %s\nTry 'quenta-finder --help' for more information.\n",
-                 message.c_str());
+                 quenta::escapingForOutput(message).c_str());
     return 2;
 }
 
@@ -274,16 +276,18 @@ int run(quenta::FinderSync& finder, const std::string& command, const std::strin
     }
     const quenta::MenuItem* item = quenta::findMenuItem(menu, selector);
     if (item == nullptr) {
-        std::fprintf(stderr, "quenta-finder: the menu has no item '%s'\n", selector.c_str());
+        std::fprintf(stderr, "quenta-finder: the menu has no item '%s'\n",
+                     quenta::escapingForOutput(selector).c_str());
         return 1;
     }
     if (!item->isEnabled()) {
         std::fprintf(stderr, "quenta-finder: '%s' (%s) is disabled here\n", item->title.c_str(),
-                     selector.c_str());
+                     quenta::escapingForOutput(selector).c_str());
         return 1;
     }
     if (const quenta::Status performed = finder.perform(selector); !performed) {
-        std::fprintf(stderr, "quenta-finder: %s\n", performed.error().description.c_str());
+        std::fprintf(stderr, "quenta-finder: %s\n",
+                     quenta::escapingForOutput(performed.error().description).c_str());
         return 1;
     }
     runMainLoopUntil([&launcher] { return launcher.pending() == 0; }, std::chrono::seconds(10));

@@ -19,6 +19,7 @@
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/activity_log.hpp"
 #include "core/shared/request_url.hpp"
+#include "core/shared/utf8.hpp"
 #include "hosts/quentaapp_shell.hpp"
 
 #include <dlfcn.h>
@@ -45,7 +46,8 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: quentaapp [--help] [--version] [--stdin] [--] [URL...]\n"
+    "Usage: quentaapp [--help] [--version] [--stdin] [--null] [--from-scheme-handler] [--] "
+    "[URL...]\n"
     "\n"
     "Handles each quentaapp:// request URL in order: those given as arguments, then with\n"
     "--stdin those read from standard input, one a line. The extension's hosts hand a request\n"
@@ -63,12 +65,22 @@ constexpr std::string_view kUsage =
     "\n"
     "Without a display (no DISPLAY, no WAYLAND_DISPLAY) it then exits: each alert is written to\n"
     "standard error and each item that would be shown in the file manager is printed on standard\n"
-    "output. With a display one instance per user stays resident: the first start keeps running\n"
+    "output, one a line (with --null each ends with a NUL byte instead, unescaped). With a display "
+    "one instance per user stays resident: the first start keeps running\n"
     "(started without URLs it shows the installer window), later starts hand their URLs to it\n"
     "and exit at once, and a later start without URLs shows the installer window again. Alerts\n"
     "are dialogs there, shown one after another. Every request is recorded in\n"
     "$XDG_STATE_HOME/QuentaApp.log (default ~/.local/state/QuentaApp.log) when that folder "
     "exists.\n"
+    "\n"
+    "A request from outside (the desktop's handler of the quentaapp scheme: a web page, xdg-open,\n"
+    "another program) is done only once the person has seen in a dialog what is asked and\n"
+    "answered yes; Cancel, the default, and Escape do nothing. Without a display such a request\n"
+    "is refused with an alert. Requests given by the file manager's extension are done at once.\n"
+    "\n"
+    "In the log, on standard error and on standard output, control characters, bidirectional\n"
+    "controls and bytes that are not UTF-8 in a name or URL are written escaped: \\x0a for a\n"
+    "line feed, \\u202e for U+202E, \\xff for a stray byte.\n"
     "\n"
     "Exit status: 0 when every request succeeded (with a display: when the resident instance\n"
     "took the URLs), 1 when at least one alert was shown, 2 for a usage error, 128 + the\n"
@@ -78,7 +90,11 @@ constexpr std::string_view kUsage =
     "Options:\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
-    "  --stdin     read further URLs from standard input until its end, one a line\n";
+    "  --stdin     read further URLs from standard input until its end, one a line\n"
+    "  --null      end each item printed on standard output with a NUL byte, not a line feed\n"
+    "  --from-scheme-handler\n"
+    "              the URLs are from outside: ask before doing them (the desktop entry's\n"
+    "              command)\n";
 
 // The application's ID on the session bus, the same as the shell's.
 constexpr const char* kApplicationId = "com.local.QuentaApp";
@@ -94,6 +110,8 @@ struct Arguments {
     bool help = false;
     bool version = false;
     bool fromStandardInput = false;
+    bool nulSeparated = false;
+    quenta::RequestOrigin origin = quenta::RequestOrigin::host;
     std::string error;
 };
 
@@ -110,13 +128,17 @@ Arguments parseArguments(int argc, char** argv) {
             arguments.version = true;
         } else if (!optionsEnded && argument == "--stdin") {
             arguments.fromStandardInput = true;
+        } else if (!optionsEnded && argument == "--null") {
+            arguments.nulSeparated = true;
+        } else if (!optionsEnded && argument == quenta::kOutsideRequestOption) {
+            arguments.origin = quenta::RequestOrigin::outside;
         } else if (quenta::urlScheme(argument)) {
             arguments.urls.emplace_back(argument);
         } else if (!optionsEnded && argument.substr(0, 1) == "-") {
-            arguments.error = "unknown option '" + std::string(argument) + "'";
+            arguments.error = "unknown option '" + quenta::escapingForOutput(argument) + "'";
             return arguments;
         } else {
-            arguments.error = "'" + std::string(argument) + "' is not a URL";
+            arguments.error = "'" + quenta::escapingForOutput(argument) + "' is not a URL";
             return arguments;
         }
     }
@@ -159,7 +181,7 @@ std::string readStandardInputURLs(std::vector<std::string>& urls) {
 
 // Handles the URLs in this process and returns the exit status: without a display, or when the
 // desktop shell cannot be loaded or cannot open the display.
-int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
+int runHeadless(const Arguments& arguments, bool useDesktop) {
     quenta::linux_platform::PosixFileSystem fileSystem;
     quenta::linux_platform::SystemClock clock;
     quenta::linux_platform::RandomUuidSource uuids;
@@ -175,7 +197,8 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
         desktopWorkspace = gio.get();
         workspace = std::move(gio);
     } else {
-        workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(stdout);
+        workspace = std::make_unique<quenta::linux_platform::ConsoleWorkspace>(
+            stdout, arguments.nulSeparated);
     }
 
     quenta::linux_platform::PasteboardStore pasteboard;
@@ -185,7 +208,7 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
                                    &progress, &clock, localizer, &stop});
     std::size_t handled = 0;
     for (; handled < urls.size() && !stop.stopRequested(); ++handled) {
-        creator.handle(urls[handled]);
+        creator.handle(urls[handled], arguments.origin);
     }
     if (const int stopSignal = quenta::linux_platform::StopSignals::signalReceived();
         stopSignal != 0) {
@@ -224,27 +247,35 @@ quenta::ShellMain loadShell() {
 }
 
 // Hands the URLs to the resident instance, or becomes it; the exit status.
-int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
+int runDesktop(const Arguments& arguments, int takenDescriptor) {
     // A later start goes straight to the resident instance, without loading the shell.
     // Without one (or without a bus to ask) this process becomes the resident instance.
-    if (const auto handedOver = quenta::linux_platform::handToRunningInstance(kApplicationId, urls);
+    // The outside option goes along, so the resident instance asks before doing them.
+    std::vector<std::string> words;
+    if (arguments.origin == quenta::RequestOrigin::outside) {
+        words.emplace_back(quenta::kOutsideRequestOption);
+    }
+    words.insert(words.end(), arguments.urls.begin(), arguments.urls.end());
+    if (const auto handedOver =
+            quenta::linux_platform::handToRunningInstance(kApplicationId, words);
         handedOver.ok()) {
         return handedOver.value();
     }
     const quenta::ShellMain shellMain = loadShell();
     if (shellMain == nullptr) {
-        return runHeadless(urls, true);
+        return runHeadless(arguments, true);
     }
-    const int status = shellMain({urls, quenta::linux_platform::builtInPlugInsPath(),
-                                  quenta::linux_platform::desktopEntriesPath(),
-                                  quenta::linux_platform::httpClientModulePath(),
-                                  quenta::linux_platform::localeDirectory(), takenDescriptor});
+    const int status =
+        shellMain({arguments.urls, arguments.origin, quenta::linux_platform::builtInPlugInsPath(),
+                   quenta::linux_platform::desktopEntriesPath(),
+                   quenta::linux_platform::httpClientModulePath(),
+                   quenta::linux_platform::localeDirectory(), takenDescriptor});
     if (status != quenta::kShellDisplayUnavailable) {
         return status;
     }
     // The alerts and the shown items go where the caller reads them, as in any run without a
     // display.
-    return runHeadless(urls, false);
+    return runHeadless(arguments, false);
 }
 
 // Runs the desktop in a child process and returns once the URLs are taken: as soon as the child
@@ -252,20 +283,20 @@ int runDesktop(const std::vector<std::string>& urls, int takenDescriptor) {
 // resident instance, or handled them itself, and exited (its status). So whoever started
 // quentaapp with a request waits for the request to be taken, never for the resident instance to
 // end. The fork comes before anything starts a thread (GIO's bus connection does).
-int runDesktopDetached(const std::vector<std::string>& urls) {
+int runDesktopDetached(const Arguments& arguments) {
     int taken[2];
     if (::pipe2(taken, O_CLOEXEC) != 0) {
-        return runDesktop(urls, -1);
+        return runDesktop(arguments, -1);
     }
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(taken[0]);
         ::close(taken[1]);
-        return runDesktop(urls, -1);
+        return runDesktop(arguments, -1);
     }
     if (child == 0) {
         ::close(taken[0]);
-        std::exit(runDesktop(urls, taken[1]));
+        std::exit(runDesktop(arguments, taken[1]));
     }
     ::close(taken[1]);
     char byte = 0;
@@ -309,10 +340,10 @@ int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
     }
 
     if (!hasDisplay()) {
-        return runHeadless(arguments.urls, false);
+        return runHeadless(arguments, false);
     }
     if (arguments.urls.empty()) {
-        return runDesktop(arguments.urls, -1);
+        return runDesktop(arguments, -1);
     }
-    return runDesktopDetached(arguments.urls);
+    return runDesktopDetached(arguments);
 }

@@ -3,6 +3,8 @@
 // The boundary between the quentaapp executable and its desktop shell module. The executable
 // loads the module (and with it GTK) only when a display is present, and calls its entry point.
 
+#include "core/shared/request_url.hpp"
+
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@ namespace quenta {
 struct ShellLaunch {
     // The request URLs of the command line, in order, exactly as given.
     std::vector<std::string> urls;
+    // Where they came from: outside when the desktop's handler of the scheme started the process.
+    RequestOrigin origin = RequestOrigin::host;
     // Where the executable's build placed the plug-ins, the desktop entry and the HTTP client
     // module (loaded on the first update check; it may be missing: it is a package of its own).
     std::string plugInsPath;

@@ -62,7 +62,7 @@ struct Desktop {
                     platformInstallerTable());
                 return std::make_unique<GtkInstallerWindow>(application, std::move(view), icons);
             },
-            [this](std::string_view url) { creator.handle(url); });
+            [this](std::string_view url, RequestOrigin origin) { creator.handle(url, origin); });
     }
 
     GettextLocalizer localizer;
@@ -140,18 +140,25 @@ class QuentaAppMain {
             [&](const Glib::RefPtr<Gio::ApplicationCommandLine>& commandLine) -> int {
                 int argc = 0;
                 char** argv = commandLine->get_arguments(argc);
+                // The launcher's words: the outside option first when the URLs are from outside
+                // (a start by the desktop's handler of the scheme), then the URLs.
                 std::vector<std::string> urls;
+                RequestOrigin origin = RequestOrigin::host;
                 for (int i = 1; i < argc; ++i) {
-                    urls.emplace_back(argv[i]);
+                    if (i == 1 && argv[i] == kOutsideRequestOption) {
+                        origin = RequestOrigin::outside;
+                    } else {
+                        urls.emplace_back(argv[i]);
+                    }
                 }
                 g_strfreev(argv);
                 Desktop& running = *desktop();
                 if (!urls.empty()) {
                     // Handled from the main queue, so the process that delivered them is
                     // answered at once rather than after the requests and their alerts.
-                    running.mainQueue.async([weak = running.delegate->weakPtr(), urls] {
+                    running.mainQueue.async([weak = running.delegate->weakPtr(), urls, origin] {
                         if (AppDelegate* delegate = weak.get()) {
-                            delegate->applicationOpen(urls);
+                            delegate->applicationOpen(urls, origin);
                         }
                     });
                 } else if (commandLine->is_remote()) {
@@ -175,6 +182,9 @@ class QuentaAppMain {
             false);
 
         std::vector<std::string> words{"quentaapp"};
+        if (launch.origin == RequestOrigin::outside) {
+            words.emplace_back(kOutsideRequestOption);
+        }
         words.insert(words.end(), launch.urls.begin(), launch.urls.end());
         std::vector<char*> argv;
         argv.reserve(words.size() + 1);

@@ -18,6 +18,12 @@ class RecordingAlerts : public Alerts {
         }
     }
 
+    // Records the confirmation and answers `answer`.
+    ConfirmationAnswer confirm(const ConfirmationContent& confirmation) override {
+        confirmations.push_back(confirmation);
+        return answer;
+    }
+
     [[nodiscard]] std::vector<std::string> messages() const {
         std::vector<std::string> texts;
         for (const auto& alert : shown) {
@@ -27,6 +33,8 @@ class RecordingAlerts : public Alerts {
     }
 
     std::vector<AlertContent> shown;
+    std::vector<ConfirmationContent> confirmations;
+    ConfirmationAnswer answer = ConfirmationAnswer::cancelled;
     std::function<void(const AlertContent&)> onAlert;
 };
 

@@ -84,6 +84,35 @@ if [ "${1:-}" = --inside ]; then
     fail "no dialog for an invalid request"
   fi
 
+  # 3b. A request from outside (what the desktop entry starts, handed over to the resident
+  # instance) first shows what it asks: Escape, and Return on the default Cancel, do nothing;
+  # the confirm button does it.
+  mkdir -p "$work/outside"
+  outside="quentaapp://folder?path=$work/outside"
+  grep -q "^Exec=.* --from-scheme-handler -- %u$" "$(dirname "$app")/../installed/share/applications/quentaapp.desktop" ||
+    fail "the desktop entry does not mark its requests as from outside"
+  for key in Escape Return; do
+    launch --from-scheme-handler -- "$outside" || fail "the request from outside was not taken"
+    if poll 10 has_visible_window; then
+      question="$(visible_window)"
+      sleep 0.3
+      [ "$key" = Escape ] && import -window "$question" "$shots/outside-request.png"
+      xdotool windowfocus --sync "$question" key "$key"
+      poll 5 no_visible_window || fail "$key left the question up"
+      sleep 0.3
+      [ -e "$work/outside/新建文件夹" ] && fail "a request from outside was done after $key"
+    else
+      fail "no question for a request from outside"
+    fi
+  done
+  launch --from-scheme-handler -- "$outside" || fail "the request from outside was not taken"
+  if poll 10 has_visible_window; then
+    xdotool windowfocus --sync "$(visible_window)" key Tab key space
+    poll 5 test -d "$work/outside/新建文件夹" || fail "the confirmed request from outside was not done"
+  fi
+  grep -q "request from outside cancelled" "$work/home/.local/state/QuentaApp.log" ||
+    fail "no log line for the cancelled request from outside"
+
   # 4. A start without URLs while running shows the same window again.
   launch || fail "the reopen start failed"
   poll 10 has_visible_window || fail "a reopen showed no window"
@@ -127,7 +156,7 @@ if [ "${1:-}" = --inside ]; then
       progress="$(visible_window)"
       import -window "$progress" "$shots/progress-window.png"
       xdotool windowfocus --sync "$progress" key space
-      if poll 20 grep -q "move failed $big/many: 已取消" "$work/home/.local/state/QuentaApp.log"; then
+      if poll 20 grep -q "move failed $big/many: cancelled" "$work/home/.local/state/QuentaApp.log"; then
         [ "$(find "$big/many" -type f | wc -l)" = 61440 ] || fail "a cancelled paste lost files"
         [ -z "$(ls -A "$work/pasted")" ] || fail "a cancelled paste left a copy: $(ls -A "$work/pasted")"
         poll 5 has_visible_window || fail "no alert after the cancel"

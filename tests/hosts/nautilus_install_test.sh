@@ -76,7 +76,8 @@ done
 entry="$stage$prefix/share/applications/quentaapp.desktop"
 check "desktop entry installed" test -f "$entry"
 check "desktop entry is valid" desktop-file-validate "$entry"
-check "desktop entry starts the installed quentaapp with the URL" grep -qx "Exec=$app %u" "$entry"
+check "desktop entry starts the installed quentaapp with the URL, marked as from outside" \
+  grep -qx "Exec=$app --from-scheme-handler -- %u" "$entry"
 check "desktop entry claims the quentaapp scheme" grep -qx 'MimeType=x-scheme-handler/quentaapp;' "$entry"
 check "no scheme-handler cache staged" test ! -e "$stage$prefix/share/applications/mimeinfo.cache"
 

@@ -1,5 +1,6 @@
 // The built quentaapp executable, end to end, in a private HOME without a display.
 #include "adapters/linux/posix/pasteboard_store.hpp"
+#include "core/shared/request_url.hpp"
 #include "support/temp_dir.hpp"
 
 #include <gmock/gmock.h>
@@ -42,7 +43,7 @@ TEST_F(QuentaAppTest, CreatesFilesPrintsTheirPathsAndLogs) {
     EXPECT_THAT(logText(),
                 MatchesRegex("\\[[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \\+0000\\] "
                              "handle url: quentaapp://create\\?type=markdown&path=.*\n"
-                             "(.*\n){4}.*created folder .*/新建文件夹\n"));
+                             "(.*\n){6}.*created folder .*/新建文件夹\n"));
 }
 
 TEST_F(QuentaAppTest, TwentyCreatesAtOnceIntoOneFolderMakeTwentyItems) {
@@ -307,6 +308,69 @@ TEST_F(QuentaAppStopTest, ACreateKilledHalfWayLeavesNothingUnderAnyName) {
                    command(shellQuote("quentaapp://create?type=powerpoint&path=" + work.path())));
     EXPECT_NE(result.status, 0);
     EXPECT_EQ(runCommand("ls -A " + shellQuote(work.path())).out, "");
+}
+
+TEST_F(QuentaAppTest, NamesAndURLsCannotForgeLinesOrDriveTheTerminal) {
+    // A line feed that would begin a record of its own, a terminal's title and clear-screen
+    // sequences, a right-to-left override and a C1 control.
+    const std::string hostile =
+        "x\n[2026-12-09 00:00:00 +0000] trashed passwd\x1b]0;t\x07\x1b[2J\xe2\x80\xae\xc2\x85";
+    const std::string escaped =
+        "x\\x0a[2026-12-09 00:00:00 +0000] trashed passwd\\x1b]0;t\\x07\\x1b[2J\\u202e"
+        "\\u0085";
+    runCommand("mkdir " + shellQuote(work / hostile));
+    const std::string encoded = percentEncodeQueryComponent(work / hostile, false);
+    const auto result = run(shellQuote("quentaapp://folder?path=" + encoded) + " " +
+                            shellQuote("quentaapp://trash?path=" + encoded + "-gone") + " " +
+                            shellQuote("quentaapp://x\n[forged]\x1b[2J"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, work / escaped + "/新建文件夹\n");
+    EXPECT_THAT(result.err, HasSubstr("\n" + escaped + "-gone："));
+    const std::string log = logText();
+    EXPECT_THAT(log, HasSubstr("] created folder " + work / escaped + "/新建文件夹\n"));
+    EXPECT_THAT(log, HasSubstr("] trash failed " + work / escaped + "-gone: No such file"));
+    EXPECT_THAT(log, HasSubstr("] handle url: quentaapp://x\\x0a[forged]\\x1b[2J\n"));
+    for (const std::string& text : {result.out, result.err, log}) {
+        EXPECT_EQ(text.find_first_of("\x1b\x07\r"), std::string::npos) << text;
+        EXPECT_THAT(text, Not(HasSubstr("\xe2\x80\xae")));
+    }
+    EXPECT_THAT(log,
+                MatchesRegex("(\\[[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} \\+0000\\] [^\n]*\n)*"));
+
+    const auto usage = run(shellQuote("-\x1b[2J\n"));
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_THAT(usage.err, StartsWith("quentaapp: unknown option '-\\x1b[2J\\x0a'\n"));
+
+    // For scripts: each item ends with a NUL byte, unescaped.
+    const auto nul = run("--null " + shellQuote("quentaapp://folder?path=" + encoded));
+    EXPECT_EQ(nul.status, 0) << nul.err;
+    EXPECT_EQ(nul.out, work / hostile + "/新建文件夹 2" + std::string(1, '\0'));
+}
+
+TEST_F(QuentaAppTest, RequestsFromOutsideAreRefusedWithoutADisplayAndNothingIsDone) {
+    writeFile(work / "kept", "kept");
+    const std::string folder = percentEncodeQueryComponent(work.path(), false);
+    std::string urls;
+    for (const std::string& request :
+         {"create?type=plainText&path=" + folder, "folder?path=" + folder,
+          "pasteCut?path=" + folder, "trash?path=" + folder + "/kept", "terminal?path=" + folder}) {
+        urls += " " + shellQuote("quentaapp://" + request);
+    }
+    const auto result = run("--from-scheme-handler --" + urls);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    const std::string refusal =
+        "另一个程序通过链接发来的请求未执行：没有显示器，无法征得您的同意。";
+    std::size_t refusals = 0;
+    for (auto at = result.err.find(refusal); at != std::string::npos;
+         at = result.err.find(refusal, at + 1)) {
+        ++refusals;
+    }
+    EXPECT_EQ(refusals, 5u) << result.err;
+    EXPECT_THAT(result.err, HasSubstr(refusal + "\n\n将以下项目移到废纸篓：\n" + work / "kept\n"));
+    EXPECT_EQ(runCommand("ls -A " + shellQuote(work.path())).out, "kept\n");
+    EXPECT_THAT(logText(), HasSubstr("] request from: outside, through the desktop's handler of "
+                                     "the scheme\n"));
 }
 
 }  // namespace

@@ -21,9 +21,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     });
 }
 
-void AppDelegate::applicationOpen(const std::vector<std::string>& urls) {
+void AppDelegate::applicationOpen(const std::vector<std::string>& urls, RequestOrigin origin) {
     handledURLDuringLaunch_ = true;
-    pendingDeliveries_.push_back(urls);
+    pendingDeliveries_.push_back({urls, origin});
     if (delivering_) {
         // A request of the delivery being handled shows an alert, and the platform delivered more
         // URLs while it waits for the person: they are handled once the current ones are done.
@@ -31,10 +31,10 @@ void AppDelegate::applicationOpen(const std::vector<std::string>& urls) {
     }
     delivering_ = true;
     while (!pendingDeliveries_.empty()) {
-        const std::vector<std::string> delivery = std::move(pendingDeliveries_.front());
+        const Delivery delivery = std::move(pendingDeliveries_.front());
         pendingDeliveries_.pop_front();
-        for (const auto& url : delivery) {
-            handle_(url);
+        for (const auto& url : delivery.urls) {
+            handle_(url, delivery.origin);
         }
         if (mainWindow_) {
             mainWindow_->orderOut();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/shared/request_url.hpp"
 #include "core/shared/weak_ptr.hpp"
 #include "ports/app_shell.hpp"
 #include "ports/main_queue.hpp"
@@ -27,19 +28,20 @@ class AppDelegate {
     // Creates the installer window (titled, 600 x 292, centred, its ContentView inside); called
     // at most once.
     using WindowFactory = std::function<std::unique_ptr<AppWindow>()>;
-    // Handles one request URL, exactly as received, and returns once any alert it shows has been
-    // dismissed.
-    using RequestHandler = std::function<void(std::string_view url)>;
+    // Handles one request URL, exactly as received, from where it came, and returns once any
+    // alert it shows has been dismissed.
+    using RequestHandler = std::function<void(std::string_view url, RequestOrigin origin)>;
 
     AppDelegate(MainQueue& mainQueue, AppShell& shell, WindowFactory makeWindow,
                 RequestHandler handle);
 
     // Launching has finished: schedules the launch step and returns at once.
     void applicationDidFinishLaunching();
-    // Request URLs were delivered: each is handled in the order given, then the installer window,
-    // if it exists, is hidden. A delivery that arrives while an earlier one is still being handled
-    // (an alert of it is on screen) is handled after it, in order.
-    void applicationOpen(const std::vector<std::string>& urls);
+    // Request URLs were delivered, all from `origin`: each is handled in the order given, then the
+    // installer window, if it exists, is hidden. A delivery that arrives while an earlier one is
+    // still being handled (an alert of it is on screen) is handled after it, in order.
+    void applicationOpen(const std::vector<std::string>& urls,
+                         RequestOrigin origin = RequestOrigin::host);
     // The person started the application again, or clicked it in the dock: shows the window.
     // Always true.
     bool applicationShouldHandleReopen(bool hasVisibleWindows);
@@ -58,7 +60,11 @@ class AppDelegate {
     std::unique_ptr<AppWindow> mainWindow_;
     bool handledURLDuringLaunch_ = false;
     bool delivering_ = false;
-    std::deque<std::vector<std::string>> pendingDeliveries_;
+    struct Delivery {
+        std::vector<std::string> urls;
+        RequestOrigin origin;
+    };
+    std::deque<Delivery> pendingDeliveries_;
     WeakPtrFactory<AppDelegate> weakFactory_{this};
 };
 

@@ -2,7 +2,9 @@
 
 #include "core/shared/file_paths.hpp"
 #include "core/shared/request_url.hpp"
+#include "core/shared/utf8.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace quenta {
@@ -53,10 +55,54 @@ void QuentaCreator::showAlert(std::string_view message) {
     ports_.alerts.runModal({localized(kAlertTitle), std::string(message), localized(kAlertButton)});
 }
 
-void QuentaCreator::handle(std::string_view url) {
+std::string QuentaCreator::askedText(std::string_view heading,
+                                     const std::vector<std::string>& paths) const {
+    // A question taller than the screen would hide its buttons: past the first items only their
+    // number is given.
+    constexpr std::size_t kShownItems = 20;
+    std::string asked = localized(heading);
+    for (std::size_t i = 0; i < paths.size() && i < kShownItems; ++i) {
+        asked += "\n";
+        asked += escapingForOutput(paths[i]);
+    }
+    if (paths.size() > kShownItems) {
+        asked += "\n";
+        asked += localized("……另有项目：");
+        asked += std::to_string(paths.size() - kShownItems);
+    }
+    return asked;
+}
+
+bool QuentaCreator::confirmed(RequestOrigin origin, const std::string& asked) {
+    if (origin == RequestOrigin::host) {
+        return true;
+    }
+    const ConfirmationAnswer answer = ports_.alerts.confirm(
+        {localized(kAlertTitle), localized("另一个程序通过链接请求：") + "\n\n" + asked,
+         localized("执行"), localized("取消")});
+    switch (answer) {
+        case ConfirmationAnswer::confirmed:
+            writeLog("request from outside confirmed");
+            return true;
+        case ConfirmationAnswer::cancelled:
+            writeLog("request from outside cancelled");
+            return false;
+        case ConfirmationAnswer::unavailable:
+            break;
+    }
+    writeLog("request from outside refused: no one can be asked without a display");
+    showAlert(localized("另一个程序通过链接发来的请求未执行：没有显示器，无法征得您的同意。") +
+              "\n\n" + asked);
+    return false;
+}
+
+void QuentaCreator::handle(std::string_view url, RequestOrigin origin) {
     std::string line = "handle url: ";
     line += url;
     writeLog(line);
+    writeLog(origin == RequestOrigin::outside
+                 ? "request from: outside, through the desktop's handler of the scheme"
+                 : "request from: a host of the extension");
 
     const std::string invalidCreate = localized("新建文件请求无效。");
     if (urlScheme(url) != kRequestScheme) {
@@ -79,7 +125,12 @@ void QuentaCreator::handle(std::string_view url) {
             showAlert(invalidCreate);
             return;
         }
-        create(*kind, trimmingTrailingSlashes(*path));
+        const std::string folder = trimmingTrailingSlashes(*path);
+        if (!confirmed(origin, askedText(textKey("在此文件夹中新建文件："), {folder}) + "\n" +
+                                   localized("类型：") + std::string(kind->rawValue()))) {
+            return;
+        }
+        create(*kind, folder);
         return;
     }
 
@@ -87,12 +138,16 @@ void QuentaCreator::handle(std::string_view url) {
     struct FolderCommand {
         std::string_view host;
         std::string_view invalidMessage;
+        std::string_view asked;
         void (QuentaCreator::*operation)(const std::string&);
     };
     static constexpr std::array<FolderCommand, 3> folderCommands{{
-        {"folder", textKey("新建文件夹请求无效。"), &QuentaCreator::createFolder},
-        {"pasteCut", textKey("粘贴请求无效。"), &QuentaCreator::pasteCutItems},
-        {"terminal", textKey("打开终端请求无效。"), &QuentaCreator::openTerminal},
+        {"folder", textKey("新建文件夹请求无效。"), textKey("在此文件夹中新建文件夹："),
+         &QuentaCreator::createFolder},
+        {"pasteCut", textKey("粘贴请求无效。"), textKey("将剪切的项目移动到此文件夹："),
+         &QuentaCreator::pasteCutItems},
+        {"terminal", textKey("打开终端请求无效。"), textKey("在此文件夹中打开终端："),
+         &QuentaCreator::openTerminal},
     }};
     for (const auto& command : folderCommands) {
         if (host == command.host) {
@@ -101,7 +156,25 @@ void QuentaCreator::handle(std::string_view url) {
                 showAlert(localized(command.invalidMessage));
                 return;
             }
-            (this->*command.operation)(trimmingTrailingSlashes(*path));
+            const std::string folder = trimmingTrailingSlashes(*path);
+            std::string asked = askedText(command.asked, {folder});
+            if (command.operation == &QuentaCreator::pasteCutItems) {
+                // What would be moved is what the cut holds now, one path a line.
+                const auto cut = ports_.pasteboard.stringForType(kCutPathsPasteboardType);
+                std::vector<std::string> cutItems;
+                for (std::size_t start = 0; cut && start < cut->size();) {
+                    const std::size_t end = std::min(cut->find('\n', start), cut->size());
+                    if (end > start) {
+                        cutItems.push_back(cut->substr(start, end - start));
+                    }
+                    start = end + 1;
+                }
+                asked += "\n\n" + askedText(textKey("剪切的项目："), cutItems);
+            }
+            if (!confirmed(origin, asked)) {
+                return;
+            }
+            (this->*command.operation)(folder);
             return;
         }
     }
@@ -119,6 +192,9 @@ void QuentaCreator::handle(std::string_view url) {
         }
         if (paths.empty() || refused) {
             showAlert(localized("移到废纸篓请求无效。"));
+            return;
+        }
+        if (!confirmed(origin, askedText(textKey("将以下项目移到废纸篓："), paths))) {
             return;
         }
         trashItems(paths);
@@ -201,7 +277,7 @@ void QuentaCreator::create(QuentaKind kind, const std::string& folder) {
     const auto fail = [&](const Error& error) {
         writeLog("failed " + error.description);
         showAlert(localized("创建文件失败：") + error.description + localized("\n\n目录：") +
-                  folder);
+                  escapingForOutput(folder));
     };
 
     std::string path;
@@ -236,7 +312,7 @@ void QuentaCreator::createFolder(const std::string& folder) {
         !created) {
         writeLog("create folder failed " + created.error().description);
         showAlert(localized("创建文件夹失败：") + created.error().description +
-                  localized("\n\n目录：") + folder);
+                  localized("\n\n目录：") + escapingForOutput(folder));
         return;
     }
     writeLog("created folder " + path);

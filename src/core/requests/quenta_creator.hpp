@@ -2,6 +2,7 @@
 
 #include "core/requests/quenta_kind.hpp"
 #include "core/shared/activity_log.hpp"
+#include "core/shared/request_url.hpp"
 #include "core/shared/shared_names.hpp"
 #include "ports/alerts.hpp"
 #include "ports/clock.hpp"
@@ -52,8 +53,10 @@ class QuentaCreator {
 
     explicit QuentaCreator(CreatorPorts ports);
 
-    // Handles one request URL, exactly as received.
-    void handle(std::string_view url);
+    // Handles one request URL, exactly as received. A valid request from outside is first shown
+    // to the person (the command in words, every item and the folder in full) and done only on
+    // their yes; where no one can be asked it is refused with an alert that says why.
+    void handle(std::string_view url, RequestOrigin origin = RequestOrigin::host);
 
     void create(QuentaKind kind, const std::string& folder);
     void createFolder(const std::string& folder);
@@ -86,6 +89,14 @@ class QuentaCreator {
     // itself before asking the file system to act.
     static constexpr std::string_view kNoSuchItem = "No such file or directory";
     static constexpr std::string_view kNotADirectory = "Not a directory";
+
+    // True when the request may be done: always for a host's request; for one from outside, once
+    // the person confirmed what is `asked` (built with askedText).
+    bool confirmed(RequestOrigin origin, const std::string& asked);
+    // The localised `heading`, then each path in full on a line of its own, escaped; past the
+    // first 20 paths, the number of the others.
+    [[nodiscard]] std::string askedText(std::string_view heading,
+                                        const std::vector<std::string>& paths) const;
 
     // The message is shown as it is: its parts were localised where it was composed.
     void showAlert(std::string_view message);

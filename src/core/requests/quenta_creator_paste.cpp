@@ -3,6 +3,7 @@
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/file_paths.hpp"
 #include "core/shared/list_form.hpp"
+#include "core/shared/utf8.hpp"
 
 #include <map>
 #include <memory>
@@ -94,18 +95,21 @@ bool isInside(const std::string& path, const std::string& folder) {
 constexpr std::string_view kCancelled = textKey("已取消");
 
 // What the user reads about an item that was not moved: the platform's description as it stands,
-// or, for the failures the system itself decides, its own words as a key of the user's language.
+// or, for the failures the system itself decides, its own words as a key of the user's language
+// and, for the log, in English.
 struct MoveFailure {
     std::string_view description;
     bool isKey;
+    std::string_view logText = {};
 };
 
 MoveFailure moveFailure(const Error& error) {
     switch (error.kind) {
         case ErrorKind::cancelled:
-            return {kCancelled, true};
+            return {kCancelled, true, "cancelled"};
         case ErrorKind::changedMeanwhile:
-            return {textKey("移动期间项目有改动，未移动"), true};
+            return {textKey("移动期间项目有改动，未移动"), true,
+                    "changed during the move, not moved"};
         default:
             return {error.description, false};
     }
@@ -170,13 +174,13 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         // language.
         const auto moveFailed = [&](MoveFailure failure) {
             failures.push_back(
-                std::string(name)
+                escapingForOutput(name)
                     .append(localized("："))
                     .append(failure.isKey ? localized(failure.description) : failure.description));
             writeLog(std::string("move failed ")
                          .append(source)
                          .append(": ")
-                         .append(failure.description));
+                         .append(failure.isKey ? failure.logText : failure.description));
         };
         if (!present[i]) {
             moveFailed({kNoSuchItem, false});
@@ -199,13 +203,14 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         // Only a folder can be moved into itself; whether S is one is asked only when D lies
         // below S's path, which spares a status query per item of a large paste.
         if (isInside(destination, standardized) && ports_.fileSystem.isDirectory(source)) {
-            failures.push_back(name + localized("：") + localized("不能移动到自身内部"));
+            failures.push_back(escapingForOutput(name) + localized("：") +
+                               localized("不能移动到自身内部"));
             continue;
         }
 
         // After a cancel nothing more is moved; what is left fails as cancelled.
         if (progress && progress->cancelled()) {
-            moveFailed({kCancelled, true});
+            moveFailed({kCancelled, true, "cancelled"});
             continue;
         }
 
@@ -218,7 +223,9 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
                 isInside(*resolvedDestination,
                          appendingPathComponent(*resolvedParent->second, name)) &&
                 ports_.fileSystem.isDirectory(source)) {
-                moveFailed({textKey("不能移动到自身内部（目标文件夹经由符号链接位于其中）"), true});
+                moveFailed({textKey("不能移动到自身内部（目标文件夹经由符号链接位于其中）"), true,
+                            "cannot move into itself (the destination lies inside it through a "
+                            "symbolic link)"});
                 continue;
             }
         }
@@ -238,7 +245,8 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         if (const auto& left = moved.value().leftAtSource; !left.empty()) {
             // Moved, but not all of it: what appeared or changed meanwhile, or could not be
             // removed, is still at the source (and not at the destination).
-            std::string line = name + localized("：") + localized("已移动，以下项目留在原位置");
+            std::string line =
+                escapingForOutput(name) + localized("：") + localized("已移动，以下项目留在原位置");
             if (const auto& error = moved.value().removalError) {
                 line += localized("（") + error->description + localized("）");
             }

@@ -1,10 +1,13 @@
 #include "core/requests/quenta_creator.hpp"
+#include "core/shared/file_paths.hpp"
+#include "core/shared/utf8.hpp"
 
 namespace quenta {
 
 void QuentaCreator::openTerminal(const std::string& folder) {
     writeLog("open terminal in " + folder);
-    const std::string failedAlert = localized("打开终端失败。") + localized("\n\n目录：") + folder;
+    const std::string failedAlert =
+        localized("打开终端失败。") + localized("\n\n目录：") + escapingForOutput(folder);
 
     // A terminal started in a folder that is not there falls back to some other folder, where
     // nobody learns of the mistake: it is reported here instead.

@@ -1,6 +1,7 @@
 #include "core/requests/quenta_creator.hpp"
 #include "core/shared/file_paths.hpp"
 #include "core/shared/list_form.hpp"
+#include "core/shared/utf8.hpp"
 
 namespace quenta {
 void QuentaCreator::trashItems(const std::vector<std::string>& items) {
@@ -27,7 +28,9 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
         if (!failureLines.empty()) {
             failureLines += "\n";
         }
-        failureLines.append(lastPathComponent(item)).append(localized("：")).append(description);
+        failureLines.append(escapingForOutput(lastPathComponent(item)))
+            .append(localized("："))
+            .append(description);
         writeLog(std::string("trash failed ").append(item).append(": ").append(description));
     }
     if (!notBegun.empty()) {

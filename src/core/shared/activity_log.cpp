@@ -31,12 +31,14 @@ std::string ActivityLog::path() const {
 
 void ActivityLog::write(std::string_view message) noexcept {
     try {
-        // The log is UTF-8 text: bytes of a name that are not UTF-8 are written escaped ("\\xff"),
-        // so the line still records what was acted on.
-        const std::string line = formatLine(clock_.now(), escapingInvalidUtf8(message));
+        // One message is one line of UTF-8 text: bytes of a name that are not UTF-8 and control
+        // characters are written escaped ("\\xff", "\\x0a", "\\u202e"), so the line still records
+        // what was acted on and no name can write a line, or drive a terminal, of its own.
+        const std::string escaped = escapingForOutput(message);
+        const std::string line = formatLine(clock_.now(), escaped);
         if (systemLog_ != nullptr) {
             std::string copy = systemLogPrefix_;
-            copy += message;
+            copy += escaped;
             systemLog_->write(copy);
         }
         ignoreResult(fileSystem_.appendToFile(path(), line),

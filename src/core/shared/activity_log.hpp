@@ -16,7 +16,7 @@ namespace quenta {
 // never interleave and an existing log is never truncated.
 class ActivityLog {
   public:
-    // `systemLog`, when given, also receives `systemLogPrefix` + message, verbatim.
+    // `systemLog`, when given, also receives `systemLogPrefix` + message, escaped as in the file.
     ActivityLog(FileSystem& fileSystem, const Clock& clock, std::string fileName,
                 SystemLog* systemLog = nullptr, std::string systemLogPrefix = {});
 

@@ -11,6 +11,15 @@ namespace quenta {
 // The request URL scheme the application is registered for.
 inline constexpr std::string_view kRequestScheme = "quentaapp";
 
+// Where a request came from. A host of the extension starts the application with its requests
+// directly; a request from outside arrived through the desktop's handler of the scheme (a browser,
+// xdg-open, another program) and is done only once the person has confirmed it.
+enum class RequestOrigin { host, outside };
+
+// The option the desktop entry's command puts before the URLs it hands over: they are from
+// outside. A hand-over to the resident instance carries it along.
+inline constexpr std::string_view kOutsideRequestOption = "--from-scheme-handler";
+
 // One name-value item of a request URL's query. An item written without "=" has no value.
 struct QueryItem {
     std::string name;

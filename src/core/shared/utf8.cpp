@@ -61,21 +61,42 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
-std::string escapingInvalidUtf8(std::string_view bytes) {
+std::string escapingForOutput(std::string_view bytes, bool keepLineFeeds) {
     static constexpr char kHexDigits[] = "0123456789abcdef";
     std::string text;
     text.reserve(bytes.size());
+    const auto appendHex = [&](unsigned value, int digits) {
+        for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
+            text += kHexDigits[(value >> static_cast<unsigned>(shift)) & 0xFU];
+        }
+    };
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t length = sequenceLength(bytes, i);
-        if (length == 0) {
-            const auto byte = static_cast<unsigned char>(bytes[i]);
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (length == 0 ||
+            (length == 1 && (lead < 0x20 || lead == 0x7F) && !(keepLineFeeds && lead == '\n'))) {
             text += "\\x";
-            text += kHexDigits[byte >> 4];
-            text += kHexDigits[byte & 0xF];
+            appendHex(lead, 2);
             ++i;
             continue;
         }
-        text.append(bytes.substr(i, length));
+        unsigned codePoint = lead;
+        if (length == 2) {
+            codePoint = ((lead & 0x1FU) << 6U) | (static_cast<unsigned char>(bytes[i + 1]) & 0x3FU);
+        } else if (length == 3) {
+            codePoint = ((lead & 0x0FU) << 12U) |
+                        ((static_cast<unsigned char>(bytes[i + 1]) & 0x3FU) << 6U) |
+                        (static_cast<unsigned char>(bytes[i + 2]) & 0x3FU);
+        }
+        const bool c1 = codePoint >= 0x80 && codePoint <= 0x9F;
+        const bool bidi = (codePoint >= 0x202A && codePoint <= 0x202E) ||
+                          (codePoint >= 0x2066 && codePoint <= 0x2069);
+        if (length > 1 && (c1 || bidi)) {
+            text += "\\u";
+            appendHex(codePoint, 4);
+        } else {
+            text.append(bytes.substr(i, length));
+        }
         i += length;
     }
     return text;

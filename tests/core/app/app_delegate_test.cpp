@@ -25,8 +25,9 @@ class AppDelegateTest : public ::testing::Test {
     std::shared_ptr<AppDelegate> makeDelegate() {
         return std::make_shared<AppDelegate>(
             queue, shell, [this] { return shell.makeWindow(); },
-            [this](std::string_view url) {
-                shell.events.push_back("handle " + std::string(url));
+            [this](std::string_view url, RequestOrigin origin) {
+                shell.events.push_back("handle " + std::string(url) +
+                                       (origin == RequestOrigin::outside ? " from outside" : ""));
                 if (onHandle) {
                     onHandle(url);
                 }
@@ -88,16 +89,17 @@ TEST_F(AppDelegateTest, ADeliveryDuringAnAlertWaitsForTheDeliveryBeingHandled) {
     // The first request shows an alert, and while it is on screen the platform delivers more.
     onHandle = [this](std::string_view url) {
         if (url == "quentaapp://first") {
-            delegate->applicationOpen({"quentaapp://second"});
+            delegate->applicationOpen({"quentaapp://second"}, RequestOrigin::outside);
             shell.events.emplace_back("alert dismissed");
         }
     };
     delegate->applicationShouldHandleReopen(true);
     shell.events.clear();
     delegate->applicationOpen({"quentaapp://first", "quentaapp://also-first"});
-    EXPECT_THAT(shell.events, ElementsAre("handle quentaapp://first", "alert dismissed",
-                                          "handle quentaapp://also-first", "window 1: out",
-                                          "handle quentaapp://second", "window 1: out"));
+    EXPECT_THAT(
+        shell.events,
+        ElementsAre("handle quentaapp://first", "alert dismissed", "handle quentaapp://also-first",
+                    "window 1: out", "handle quentaapp://second from outside", "window 1: out"));
 }
 
 TEST_F(AppDelegateTest, AReopenBeforeTheLaunchStepShowsTheWindowWhichTheStepBringsForward) {

@@ -280,8 +280,8 @@ TEST_F(PasteTest, ADestinationReachedThroughALinkIntoTheFolderIsRefused) {
     EXPECT_THAT(alerts.messages(), ElementsAre("部分项目移动失败：\n\n" + line));
     EXPECT_THAT(logMessages(),
                 ElementsAre("paste cut to /dst/way-in",
-                            "move failed /src/f: "
-                            "不能移动到自身内部（目标文件夹经由符号链接位于其中）",
+                            "move failed /src/f: cannot move into itself (the destination lies "
+                            "inside it through a symbolic link)",
                             "moved /src/link-to-elsewhere to /dst/way-in/link-to-elsewhere"));
     EXPECT_TRUE(exists("/src/f/inner"));
 }
@@ -308,9 +308,11 @@ TEST_F(PasteTest, ASecondPasteFindsNoCutPathsThroughTheDispatcher) {
     EXPECT_TRUE(exists("/dst/a"));
     EXPECT_THAT(alerts.messages(), ElementsAre("没有可粘贴的剪切项目。"));
     EXPECT_THAT(logMessages(),
-                ElementsAre("handle url: quentaapp://pasteCut?path=/dst/", "paste cut to /dst",
+                ElementsAre("handle url: quentaapp://pasteCut?path=/dst/",
+                            "request from: a host of the extension", "paste cut to /dst",
                             "moved /src/a to /dst/a", "handle url: quentaapp://pasteCut?path=/dst",
-                            "paste cut to /dst", "paste cut failed: no cut paths"));
+                            "request from: a host of the extension", "paste cut to /dst",
+                            "paste cut failed: no cut paths"));
 }
 
 class LongPasteTest : public PasteTest {
@@ -351,9 +353,9 @@ TEST_F(LongPasteTest, ACancelKeepsWhatMovedAndFailsTheRestAsCancelled) {
     EXPECT_TRUE(exists("/dst/done") && exists("/src/long") && exists("/src/after"));
     EXPECT_THAT(alerts.messages(),
                 ElementsAre("部分项目移动失败：\n\nlong：已取消\nafter：已取消"));
-    EXPECT_THAT(logMessages(),
-                ElementsAre("paste cut to /dst", "moved /src/done to /dst/done",
-                            "move failed /src/long: 已取消", "move failed /src/after: 已取消"));
+    EXPECT_THAT(logMessages(), ElementsAre("paste cut to /dst", "moved /src/done to /dst/done",
+                                           "move failed /src/long: cancelled",
+                                           "move failed /src/after: cancelled"));
     EXPECT_EQ(display.closed, 1);
     EXPECT_THAT(workspace.revealed, ElementsAre(std::vector<std::string>{"/dst/done"}));
 }
@@ -376,9 +378,10 @@ TEST_F(LongPasteTest, TheAlertLocalisesEachOfItsPartsAndTheLogKeepsTheTextsAsThe
                             "[部分项目移动失败：\n\n]gone[：]No such file or directory\n"
                             "long[：][已取消]\nafter[：][已取消]",
                             "[好]"}));
-    EXPECT_THAT(logMessages(),
-                ElementsAre("paste cut to /dst", "move failed /src/gone: No such file or directory",
-                            "move failed /src/long: 已取消", "move failed /src/after: 已取消"));
+    EXPECT_THAT(
+        logMessages(),
+        ElementsAre("paste cut to /dst", "move failed /src/gone: No such file or directory",
+                    "move failed /src/long: cancelled", "move failed /src/after: cancelled"));
 }
 
 TEST_F(PasteTest, WhatStayedAtTheSourceIsNamedInTheAlert) {

@@ -43,11 +43,73 @@ TEST_F(DispatchTest, InvalidRequestsShowTheirCommandsMessageAndChangeNothing) {
     }
     EXPECT_EQ(files.nodes().size(), 7u) << "only /, /d, the log and the four folders above it";
     EXPECT_THAT(workspace.revealed, IsEmpty());
-    // Every request, valid or not, leaves exactly its "handle url: " line.
+    // Every request, valid or not, leaves exactly its "handle url: " line and where it came from.
     const auto messages = logMessages();
-    ASSERT_EQ(messages.size(), cases.size());
+    ASSERT_EQ(messages.size(), 2 * cases.size());
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(messages[i], "handle url: " + cases[i].first);
+        EXPECT_EQ(messages[2 * i], "handle url: " + cases[i].first);
+        EXPECT_EQ(messages[2 * i + 1], "request from: a host of the extension");
+    }
+}
+
+TEST_F(DispatchTest, ARequestFromOutsideIsDoneOnlyOnThePersonsYes) {
+    files.addDirectory("/d");
+    files.addDirectory("/src/a");
+    ASSERT_TRUE(
+        pasteboard.setString("/src/a\n/src/b\x1b[2J", QuentaCreator::kCutPathsPasteboardType));
+    const struct {
+        std::string url;
+        std::string asked;
+        std::string firstStep;
+    } cases[] = {
+        {"create?type=plainText&path=/d", "在此文件夹中新建文件：\n/d\n类型：plainText",
+         "create plainText in /d"},
+        {"folder?path=/d/", "在此文件夹中新建文件夹：\n/d", "create folder in /d"},
+        {"pasteCut?path=/d",
+         "将剪切的项目移动到此文件夹：\n/d\n\n剪切的项目：\n/src/a\n/src/b\\x1b[2J",
+         "paste cut to /d"},
+        {"terminal?path=/d", "在此文件夹中打开终端：\n/d", "open terminal in /d"},
+        {"trash?path=/d/%E2%80%AEtxt.exe&path=/d/%0A",
+         "将以下项目移到废纸篓：\n/d/\\u202etxt.exe\n/d/\\x0a", "trash ["},
+    };
+    for (const auto& c : cases) {
+        const std::string url = "quentaapp://" + c.url;
+        for (const auto answer : {ConfirmationAnswer::cancelled, ConfirmationAnswer::unavailable,
+                                  ConfirmationAnswer::confirmed}) {
+            const std::size_t nodes = files.nodes().size();
+            const std::size_t logged = logMessages().size();
+            alerts.shown.clear();
+            alerts.confirmations.clear();
+            alerts.answer = answer;
+            creator.handle(url, RequestOrigin::outside);
+
+            const auto messages = logMessages();
+            ASSERT_GE(messages.size(), logged + 3) << url;
+            EXPECT_EQ(messages[logged + 1],
+                      "request from: outside, through the desktop's handler of the scheme");
+            EXPECT_THAT(
+                alerts.confirmations,
+                ElementsAre(ConfirmationContent{
+                    "访达右键Lumvik", "另一个程序通过链接请求：\n\n" + c.asked, "执行", "取消"}))
+                << url;
+            if (answer == ConfirmationAnswer::confirmed) {
+                EXPECT_EQ(messages[logged + 2], "request from outside confirmed");
+                EXPECT_EQ(messages.at(logged + 3).rfind(c.firstStep, 0), 0u) << url;
+                continue;
+            }
+            EXPECT_EQ(messages.size(), logged + 3) << url << ": nothing is done";
+            EXPECT_EQ(files.nodes().size(), nodes + (logged == 0 ? 1 : 0)) << url;
+            EXPECT_THAT(workspace.revealed, IsEmpty());
+            if (answer == ConfirmationAnswer::cancelled) {
+                EXPECT_THAT(alerts.shown, IsEmpty());
+            } else {
+                EXPECT_THAT(alerts.messages(),
+                            ElementsAre("另一个程序通过链接发来的请求未执行：没有显示器，无法征得您"
+                                        "的同意。\n\n" +
+                                        c.asked));
+            }
+        }
+        workspace.revealed.clear();
     }
 }
 
@@ -66,7 +128,8 @@ TEST_F(DispatchTest, PathValuesArriveDecoded) {
     EXPECT_THAT(logMessages(),
                 ElementsAre("handle url: quentaapp://create?type=csv&path=/%E6%96%87%E6%A1%A3/"
                             "a+b%20c/",
-                            "create csv in /文档/a+b c", "created /文档/a+b c/新建CSV.csv"));
+                            "request from: a host of the extension", "create csv in /文档/a+b c",
+                            "created /文档/a+b c/新建CSV.csv"));
 }
 
 TEST_F(DispatchTest, FolderRequestCreatesABlankFolder) {
@@ -75,6 +138,7 @@ TEST_F(DispatchTest, FolderRequestCreatesABlankFolder) {
     ASSERT_NE(files.node("/d/新建文件夹"), nullptr);
     EXPECT_TRUE(files.isDirectory("/d/新建文件夹"));
     EXPECT_THAT(logMessages(), ElementsAre("handle url: quentaapp://folder?path=/d",
+                                           "request from: a host of the extension",
                                            "create folder in /d", "created folder /d/新建文件夹"));
     EXPECT_THAT(workspace.revealed, ElementsAre(ElementsAre("/d/新建文件夹")));
 }

@@ -84,7 +84,7 @@ TEST_F(TrashTest, RequestsArriveThroughTheDispatcherWithEveryPathInOrder) {
     EXPECT_THAT(alerts.shown, IsEmpty());
     EXPECT_NE(files.node(std::string(kTrash) + "/新 文件.md"), nullptr);
     EXPECT_NE(files.node(std::string(kTrash) + "/b"), nullptr);
-    EXPECT_EQ(logMessages().at(1), R"(trash ["/w/新 文件.md", "/w/b"])");
+    EXPECT_EQ(logMessages().at(2), R"(trash ["/w/新 文件.md", "/w/b"])");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "core/shared/list_form.hpp"
 #include "core/shared/utc_timestamp.hpp"
+#include "core/shared/utf8.hpp"
 #include "fakes/fake_file_system.hpp"
 #include "fakes/fixed_clock.hpp"
 #include "fakes/recording_system_log.hpp"
@@ -36,6 +37,27 @@ TEST(ListFormTest, QuotesAndEscapesEachPath) {
     EXPECT_EQ(quotedDebugText("100% %@ %s"), "\"100% %@ %s\"");
 }
 
+TEST(EscapingForOutputTest, EscapesControlsBidiControlsAndStrayBytesOnly) {
+    const struct {
+        std::string text;
+        std::string escaped;
+    } cases[] = {
+        {"/文档/a b.txt", "/文档/a b.txt"},
+        {"a\nb\rc\td", "a\\x0ab\\x0dc\\x09d"},
+        {"\x1b]0;title\x07\x1b[2J\x7f", "\\x1b]0;title\\x07\\x1b[2J\\x7f"},
+        {std::string("nul\0", 4), "nul\\x00"},
+        {"\xc2\x80\xc2\x9f\xc2\xa0", "\\u0080\\u009f\xc2\xa0"},  // C1; no-break space kept
+        {"\xe2\x80\xaa\xe2\x80\xae\xe2\x80\xaf", "\\u202a\\u202e\xe2\x80\xaf"},
+        {"\xe2\x81\xa6\xe2\x81\xa9\xe2\x81\xaa", "\\u2066\\u2069\xe2\x81\xaa"},
+        {"\xff\xe6\x96", "\\xff\\xe6\\x96"},
+        {"\\x0a", "\\x0a"},  // a backslash of the name itself is kept
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(escapingForOutput(c.text), c.escaped) << c.text;
+    }
+    EXPECT_EQ(escapingForOutput("title\n\x1b[2Jx\n", true), "title\n\\x1b[2Jx\n");
+}
+
 class ActivityLogTest : public ::testing::Test {
   protected:
     FakeFileSystem files;
@@ -48,10 +70,10 @@ TEST_F(ActivityLogTest, CreatesThenAppendsWholeLines) {
     EXPECT_EQ(log.path(), "/home/ann/.local/state/QuentaApp.log");
     log.write("create markdown in /文档");
     clock.advance(seconds{1});
-    log.write("two\nlines");
+    log.write("two\n[2026-12-09 00:00:00 +0000] lines");
     EXPECT_EQ(files.node(log.path())->contents,
               "[2026-12-07 14:57:55 +0000] create markdown in /文档\n"
-              "[2026-12-07 14:57:56 +0000] two\nlines\n");
+              "[2026-12-07 14:57:56 +0000] two\\x0a[2026-12-09 00:00:00 +0000] lines\n");
 }
 
 TEST_F(ActivityLogTest, DropsLinesSilentlyWithoutItsFolderAndEscapesBytesThatAreNotUtf8) {
@@ -66,16 +88,16 @@ TEST_F(ActivityLogTest, DropsLinesSilentlyWithoutItsFolderAndEscapesBytesThatAre
               "[2026-12-07 14:57:55 +0000] moved /a/\\xff\\xe6\\x96 to /b/\xe6\x96\x87\n");
 }
 
-TEST_F(ActivityLogTest, CopiesMessagesVerbatimToTheSystemLogWithItsPrefix) {
+TEST_F(ActivityLogTest, CopiesMessagesToTheSystemLogWithItsPrefixEscapedAsInTheFile) {
     files.addDirectory("/home/ann/.local/state");
     RecordingSystemLog systemLog;
     ActivityLog log(files, clock, "QuentaFinderExtension.log", &systemLog,
                     "[QuentaFinderExtension] ");
-    log.write("cut paths: [\"/a %s %@ %n\"]");
+    log.write("cut paths: [\"/a %s %@ %n\x1b[2J\"]");
     EXPECT_THAT(systemLog.messages,
-                ElementsAre("[QuentaFinderExtension] cut paths: [\"/a %s %@ %n\"]"));
+                ElementsAre("[QuentaFinderExtension] cut paths: [\"/a %s %@ %n\\x1b[2J\"]"));
     EXPECT_EQ(files.node(log.path())->contents,
-              "[2026-12-07 14:57:55 +0000] cut paths: [\"/a %s %@ %n\"]\n");
+              "[2026-12-07 14:57:55 +0000] cut paths: [\"/a %s %@ %n\\x1b[2J\"]\n");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ Result<bool> nameHasOwner(GDBusConnection* bus, const std::string& name) {
 }  // namespace
 
 Result<int> handToRunningInstance(const std::string& applicationId,
-                                  const std::vector<std::string>& urls) {
+                                  const std::vector<std::string>& arguments) {
     if (!sessionBusKnown()) {
         return Error{ErrorKind::notFound, "no session bus is known"};
     }
@@ -63,7 +63,7 @@ Result<int> handToRunningInstance(const std::string& applicationId,
                               static_cast<GApplicationFlags>(G_APPLICATION_HANDLES_COMMAND_LINE |
                                                              G_APPLICATION_IS_LAUNCHER));
         std::vector<std::string> words{"quentaapp"};
-        words.insert(words.end(), urls.begin(), urls.end());
+        words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         argv.reserve(words.size() + 1);
         for (auto& word : words) {

@@ -5,26 +5,47 @@
 
 namespace quenta::linux_platform {
 
-void GtkAlerts::runModal(const AlertContent& alert) {
-    Gtk::MessageDialog dialog(alert.title, false, Gtk::MessageType::WARNING, Gtk::ButtonsType::NONE,
-                              true);
-    dialog.set_title(alert.title);
-    dialog.set_secondary_text(alert.message);
-    dialog.add_button(alert.button, Gtk::ResponseType::OK);
-    dialog.set_default_response(Gtk::ResponseType::OK);
+int GtkAlerts::run(Gtk::Dialog& dialog) {
     dialog.set_hide_on_close(true);
     for (Gtk::Window* window : application_.get_windows()) {
-        if (window->get_visible()) {
+        if (window->get_visible() && window != &dialog) {
             dialog.set_transient_for(*window);
             break;
         }
     }
-    // Every way out (the button, Return, Escape, the close button) ends in a response.
+    // Every way out (the buttons, Return, Escape, the close button) ends in a response.
+    int response = static_cast<int>(Gtk::ResponseType::NONE);
     const auto loop = Glib::MainLoop::create();
-    dialog.signal_response().connect([&loop](int) { loop->quit(); });
+    dialog.signal_response().connect([&loop, &response](int answer) {
+        response = answer;
+        loop->quit();
+    });
     dialog.present();
     loop->run();
     dialog.hide();
+    return response;
+}
+
+void GtkAlerts::runModal(const AlertContent& alert) {
+    Gtk::MessageDialog dialog(alert.title, false, Gtk::MessageType::WARNING, Gtk::ButtonsType::NONE,
+                              true);
+    dialog.set_title(alert.title);
+    dialog.set_secondary_text(alert.message, false);
+    dialog.add_button(alert.button, Gtk::ResponseType::OK);
+    dialog.set_default_response(Gtk::ResponseType::OK);
+    static_cast<void>(run(dialog));
+}
+
+ConfirmationAnswer GtkAlerts::confirm(const ConfirmationContent& confirmation) {
+    Gtk::MessageDialog dialog(confirmation.title, false, Gtk::MessageType::QUESTION,
+                              Gtk::ButtonsType::NONE, true);
+    dialog.set_title(confirmation.title);
+    dialog.set_secondary_text(confirmation.message, false);
+    dialog.add_button(confirmation.cancelButton, Gtk::ResponseType::CANCEL);
+    dialog.add_button(confirmation.confirmButton, Gtk::ResponseType::OK);
+    dialog.set_default_response(Gtk::ResponseType::CANCEL);
+    return run(dialog) == static_cast<int>(Gtk::ResponseType::OK) ? ConfirmationAnswer::confirmed
+                                                                  : ConfirmationAnswer::cancelled;
 }
 
 }  // namespace quenta::linux_platform

@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/console_progress.hpp"
 
 #include "core/shared/byte_size.hpp"
+#include "core/shared/utf8.hpp"
 #include "ports/error.hpp"
 
 #include <unistd.h>
@@ -36,11 +37,13 @@ void ConsoleProgress::show(const std::string& item, std::uint64_t doneBytes,
     }
     const unsigned percent =
         totalBytes == 0 ? 100 : static_cast<unsigned>(doneBytes * 100 / totalBytes);
-    // Composed of its parts, each in the user's language, around the item and the numbers.
-    const std::string line =
-        "\r" + localizer_.localized("正在移动 ") + item + localizer_.localized("：") +
-        megabytesText(doneBytes) + " / " + megabytesText(totalBytes) + localizer_.localized("（") +
-        std::to_string(percent) + "%" + localizer_.localized("），按 Ctrl+C 取消") + "\033[K";
+    // Composed of its parts, each in the user's language, around the item (escaped, as it goes to
+    // a terminal) and the numbers.
+    const std::string line = "\r" + localizer_.localized("正在移动 ") + escapingForOutput(item) +
+                             localizer_.localized("：") + megabytesText(doneBytes) + " / " +
+                             megabytesText(totalBytes) + localizer_.localized("（") +
+                             std::to_string(percent) + "%" +
+                             localizer_.localized("），按 Ctrl+C 取消") + "\033[K";
     std::fputs(line.c_str(), stream_);
     std::fflush(stream_);
 }
