@@ -186,7 +186,7 @@ sleep 0.5
 xdotool key shift+F10
 pick 2-selection-menu "$cut_label"
 wait_for 10 grep -qF "cut paths: [\"$folder/existing.txt\"]" "$log" ||
-  fail "剪切 in the selection menu did not cut existing.txt"
+  fail "$cut_label in the selection menu did not cut existing.txt"
 xdotool key Escape
 
 # The background menu of the folder already shown offers the paste at once, even where the host
@@ -194,7 +194,7 @@ xdotool key Escape
 xdotool mousemove "$blank_x" "$blank_y" click 3
 sleep 0.5
 /usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" --enabled "$paste_label" ||
-  fail "粘贴到此处 is not enabled in the background menu after the cut"
+  fail "$paste_label is not enabled in the background menu after the cut"
 xdotool key Escape
 
 # Another folder's background menu: "粘贴到此处" moves the file there.
