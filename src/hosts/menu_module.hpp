@@ -93,6 +93,9 @@ struct ItemNames {
 //   static constexpr bool kSeparators;        whether it draws separator items
 //   static constexpr bool kOmitDisabled;      whether disabled actions are left out (the host
 //                                             would run them anyway)
+//   static constexpr bool kGroupsAsSubmenus;  whether each header holds the items after it (up to
+//                                             the next header or separator) as a submenu, for a
+//                                             host that draws a header like an item
 //   static Item* newItem(name, label, tip, icon);   tip never null, icon may be
 //   static Item* newSeparator(name);          only called when kSeparators
 //   static void setSubmenu(Item*, GList* children); takes the children
@@ -204,8 +207,19 @@ class MenuModule {
                               const std::shared_ptr<const lp::MenuSituation>& situation,
                               ItemNames& names) {
         GList* rendered = nullptr;
-        for (const auto& item : items) {
-            if (Item* made = renderItem(item, situation, names)) {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            Item* made = nullptr;
+            if (Host::kGroupsAsSubmenus && items[i].kind == MenuItem::Kind::header) {
+                MenuItem group{MenuItem::Kind::item, items[i].title, "",
+                               items[i].image,       std::nullopt,   {}};
+                while (i + 1 < items.size() && items[i + 1].kind == MenuItem::Kind::item) {
+                    group.submenu.push_back(items[++i]);
+                }
+                made = renderItem(group, situation, names);
+            } else {
+                made = renderItem(items[i], situation, names);
+            }
+            if (made != nullptr) {
                 rendered = g_list_prepend(rendered, made);
             }
         }

@@ -22,7 +22,10 @@ if [ "${1:-}" = --inside ]; then
     done
     return 1
   }
-  visible_window() { xdotool search --onlyvisible --name '^访达右键Lumvik$' 2>/dev/null | head -1; }
+  title='访达右键Lumvik'
+  visible_windows() { xdotool search --onlyvisible --name "^$title\$" 2>/dev/null; }
+  visible_window() { visible_windows | head -1; }
+  two_visible_windows() { [ "$(visible_windows | wc -l)" -ge 2 ]; }
   has_visible_window() { [ -n "$(visible_window)" ]; }
   no_visible_window() { [ -z "$(visible_window)" ]; }
   resident_pid() {
@@ -113,10 +116,44 @@ if [ "${1:-}" = --inside ]; then
   grep -q "request from outside cancelled" "$work/home/.local/state/QuentaApp.log" ||
     fail "no log line for the cancelled request from outside"
 
-  # 4. A start without URLs while running shows the same window again.
-  launch || fail "the reopen start failed"
-  poll 10 has_visible_window || fail "a reopen showed no window"
+  # 4. A start without URLs while running shows the same window again; it stays the
+  # application's across every hide and show: twice, a request arriving while it is shown brings
+  # up an alert modal over it and then hides it.
+  for round in 1 2; do
+    launch || fail "the reopen start failed"
+    if ! poll 10 has_visible_window; then
+      fail "reopen $round showed no window"
+      continue
+    fi
+    installer="$(visible_window)"
+    launch "quentaapp://bogus?path=/tmp" || fail "the request of round $round was not taken"
+    if poll 10 two_visible_windows; then
+      dialog="$(visible_windows | grep -vx "$installer" | head -1)"
+      transient="$(xprop -id "$dialog" WM_TRANSIENT_FOR 2>/dev/null | sed -n 's/.*window id # //p')"
+      [ "$((transient))" = "$installer" ] ||
+        fail "round $round: the alert is not modal over the installer window ($transient)"
+      xdotool windowfocus --sync "$dialog" key Return
+      poll 5 no_visible_window || fail "round $round: the installer window stayed after the request"
+    else
+      fail "round $round: no alert over the shown installer window"
+    fi
+  done
   stop_resident
+
+  # 4b. The installer window in English and in Simplified Chinese (screenshots kept).
+  for language in en:'Lumvik Right-Click' zh_CN:'Lumvik 右键菜单'; do
+    code="${language%%:*}" title="${language#*:}"
+    env -u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 LANGUAGE="$code" "$app" </dev/null >>"$work/resident.out" 2>&1 &
+    pids+=($!)
+    if poll 10 has_visible_window; then
+      sleep 0.5
+      import -window "$(visible_window)" "$shots/installer-window-$code.png" || fail "no screenshot"
+    else
+      fail "no installer window titled $title"
+    fi
+    stop_resident
+  done
+  title='访达右键Lumvik'
 
   # 5. A first start with a request returns once the request is taken; the instance it leaves
   # resident shows no window.
@@ -179,7 +216,7 @@ if [ "${1:-}" = --inside ]; then
 fi
 
 app="$1" shots="$2"
-for tool in Xvfb dbus-run-session xdotool xwininfo import gdbus timeout; do
+for tool in Xvfb dbus-run-session xdotool xwininfo xprop import gdbus timeout; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "SKIP: $tool is not installed"
     exit 77

@@ -57,19 +57,27 @@ constexpr const char* kBackgroundMenu =
     "打开终端  -> QuentaExtension-background-openTerminal\n";
 
 // The menu as the host draws it: without separators where it has none, without the disabled
-// actions where it would run them (the disabled headers run nothing and stay).
+// actions where it would run them (the disabled headers run nothing and stay), and with each
+// header holding its group as a submenu where the host would draw it as an item.
 std::string expected(const HostTraits& traits, const std::string& menu) {
     std::istringstream lines(menu);
     std::string kept;
+    bool inGroup = false;
     for (std::string line; std::getline(lines, line);) {
-        const bool separator = line.find_first_not_of(' ') != std::string::npos &&
-                               line.substr(line.find_first_not_of(' ')) == "--";
-        const bool disabledAction =
-            line.ends_with(" (disabled)") && line.find("-header") == std::string::npos;
+        const std::size_t indent = line.find_first_not_of(' ');
+        const bool separator = indent != std::string::npos && line.substr(indent) == "--";
+        const bool header = line.find("-header") != std::string::npos;
+        const bool disabledAction = line.ends_with(" (disabled)") && !header;
+        inGroup = inGroup && indent == 2 && !separator;
         if ((separator && !traits.separators) || (disabledAction && traits.omitsDisabled)) {
             continue;
         }
-        kept += line + "\n";
+        if (traits.groupsAsSubmenus && header) {
+            kept += line.substr(0, line.find("  -> ")) + "\n";
+            inGroup = true;
+            continue;
+        }
+        kept += (traits.groupsAsSubmenus && inGroup ? "  " : "") + line + "\n";
     }
     return kept;
 }

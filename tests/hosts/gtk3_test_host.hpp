@@ -11,11 +11,12 @@ namespace quenta::testing {
 
 // What a GTK 3 file manager (Nemo, Caja, Thunar) draws of a module's items.
 struct HostTraits {
-    std::string name;            // "nemo"
-    bool separators = false;     // separator items are drawn
-    bool omitsDisabled = false;  // disabled actions are left out: the host would run them
-    bool toolbar = false;        // the module offers a toolbar button
-    bool keepsMenus = false;     // keeps its menus until the provider emits "items-updated"
+    std::string name;               // "nemo"
+    bool separators = false;        // separator items are drawn
+    bool omitsDisabled = false;     // disabled actions are left out: the host would run them
+    bool toolbar = false;           // the module offers a toolbar button
+    bool keepsMenus = false;        // keeps its menus until the provider emits "items-updated"
+    bool groupsAsSubmenus = false;  // each group of file kinds is a submenu titled by its header
 };
 
 // Plays one GTK 3 file manager for its built module: opens it the way the host does (a

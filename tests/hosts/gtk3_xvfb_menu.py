@@ -66,13 +66,16 @@ def buttons(node, depth=0):
 
 
 def find(app_name, label):
+    """The last showing item with the label: where the file manager's own item reads the same
+    (its "Cut" in English), the extension's comes after it."""
     app = application(app_name)
     if app is None:
         return None
+    found = None
     for item, _ in menu_items(app):
         if item.get_name() == label and showing(item):
-            return item
-    return None
+            found = item
+    return found
 
 
 def click(item):

@@ -10,6 +10,8 @@
 # of every step are saved in OUTPUT_DIR.
 #
 # Usage: gtk3_xvfb_test.sh HOST MODULE OUTPUT_DIR [--sanitized]    HOST: nemo, caja or thunar
+# With QUENTA_XVFB_LANGUAGE set (en, zh_CN) the file manager runs in that language (under the
+# en_US.UTF-8 locale), and the items picked and the file made are looked for in it.
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, a tool missing, no namespaces, or a
 # sanitized module, which cannot load into an unsanitized file manager).
 set -eu
@@ -125,6 +127,13 @@ if [ "$QUENTA_XVFB_INNER" = 1 ]; then
 fi
 
 # --- In the session: the file manager, and the user playing it. -------------------------------
+cut_label=剪切 paste_label=粘贴到此处 group_label=文本文档 made=新建Markdown.md
+case "${QUENTA_XVFB_LANGUAGE:-}" in
+  '') ;;
+  en) cut_label=Cut paste_label="Paste Here" group_label="Text Documents" made="New Markdown.md"
+      unset LC_ALL LC_MESSAGES; export LANG=en_US.UTF-8 LANGUAGE=en ;;
+  *) unset LC_ALL LC_MESSAGES; export LANG=en_US.UTF-8 LANGUAGE="$QUENTA_XVFB_LANGUAGE" ;;
+esac
 case "$host" in
   caja) "$host" --no-desktop "$folder" >"$output/$host.log" 2>&1 & ;;
   *) "$host" "$folder" >"$output/$host.log" 2>&1 & ;;
@@ -175,35 +184,40 @@ xdotool mousemove "$blank_x" "$blank_y" click 1
 xdotool key ctrl+a
 sleep 0.5
 xdotool key shift+F10
-pick 2-selection-menu 剪切
+pick 2-selection-menu "$cut_label"
 wait_for 10 grep -qF "cut paths: [\"$folder/existing.txt\"]" "$log" ||
-  fail "剪切 in the selection menu did not cut existing.txt"
+  fail "$cut_label in the selection menu did not cut existing.txt"
 xdotool key Escape
 
 # The background menu of the folder already shown offers the paste at once, even where the host
 # asked for that menu only when the folder loaded (Nemo).
 xdotool mousemove "$blank_x" "$blank_y" click 3
 sleep 0.5
-/usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" --enabled 粘贴到此处 ||
-  fail "粘贴到此处 is not enabled in the background menu after the cut"
+/usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" --enabled "$paste_label" ||
+  fail "$paste_label is not enabled in the background menu after the cut"
 xdotool key Escape
 
 # Another folder's background menu: "粘贴到此处" moves the file there.
 go_to "$other"
 xdotool mousemove "$blank_x" "$blank_y" click 3
-pick 3-background-menu 粘贴到此处
+pick 3-background-menu "$paste_label"
 wait_for 15 test -f "$other/existing.txt" || fail "existing.txt was not pasted into $other"
 [ ! -e "$folder/existing.txt" ] || fail "existing.txt is still in $folder"
 
-# The background menu again: "Lumvik" -> "Markdown (.md)" creates the file.
+# The background menu again: "Lumvik" -> "Markdown (.md)" creates the file. Thunar holds each
+# group of file kinds in a submenu titled by its header; clicking that title leaves the menu open.
 sleep 1
 xdotool key Escape
 xdotool mousemove "$blank_x" "$blank_y" click 3
-pick 4-background-menu Lumvik "Markdown (.md)"
-wait_for 15 test -f "$other/新建Markdown.md" || fail "新建Markdown.md did not appear in $other"
-[ "$(cat "$other/新建Markdown.md")" = "# Untitled" ] || fail "新建Markdown.md has the wrong contents"
+if [ "$host" = thunar ]; then
+  pick 4-background-menu Lumvik "$group_label" "Markdown (.md)"
+else
+  pick 4-background-menu Lumvik "Markdown (.md)"
+fi
+wait_for 15 test -f "$other/$made" || fail "$made did not appear in $other"
+[ "$(cat "$other/$made")" = "# Untitled" ] || fail "$made has the wrong contents"
 sleep 1
 shot 5-created
 ls -A "$other" >"$output/folder.txt"
 [ "$(ls -A "$other" | wc -l)" -eq 2 ] || fail "$other holds other items than expected"
-echo "ok: $host: existing.txt cut from the selection menu and pasted from another folder's background menu, 新建Markdown.md created from \"Lumvik\" (screenshots in $output)"
+echo "ok: $host: existing.txt cut from the selection menu and pasted from another folder's background menu, $made created from \"Lumvik\" (${QUENTA_XVFB_LANGUAGE:-untranslated}; screenshots in $output)"

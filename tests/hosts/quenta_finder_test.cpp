@@ -11,8 +11,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace quenta::testing {
 namespace {
@@ -124,7 +127,7 @@ TEST_F(QuentaFinderTest, ToolbarAndCopyPathWithTheDesktopAsLastResort) {
     EXPECT_THAT(extensionLog(), HasSubstr("] copied paths: [\"" + (home / "Desktop") + "\"]\n"));
 }
 
-TEST_F(QuentaFinderTest, UnderAnEnglishLocaleMenuAndAlertsAreEnglishAndLogsAndNamesAreNot) {
+TEST_F(QuentaFinderTest, UnderAnEnglishLocaleMenuAlertsAndNamesAreEnglishAndTheLogIsNot) {
     ASSERT_EQ(runCommand("locale -a | grep -qx en_US.utf8").status, 0)
         << "the locale en_US.UTF-8 is missing: run scripts/setup";
     const std::string english =
@@ -147,7 +150,7 @@ TEST_F(QuentaFinderTest, UnderAnEnglishLocaleMenuAndAlertsAreEnglishAndLogsAndNa
         << menu.out;
 
     // An alert composed of translated parts around the system's description and a folder; the
-    // log and the new file's name stay as they are in every language.
+    // log stays as it is in every language.
     const std::string missing = work / "missing";
     const auto app = runCommand(
         english + shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " +
@@ -155,12 +158,84 @@ TEST_F(QuentaFinderTest, UnderAnEnglishLocaleMenuAndAlertsAreEnglishAndLogsAndNa
         shellQuote("quentaapp://create?type=markdown&path=" + work.path()) + " </dev/null");
     EXPECT_EQ(app.status, 1);
     EXPECT_EQ(app.err,
-              "Lumvik Right-Click for Finder\nThe file could not be created: No such file "
+              "Lumvik Right-Click\nThe file could not be created: No such file "
               "or directory\n\nFolder: " +
                   missing + "\n\n");
-    EXPECT_EQ(app.out, work / "新建Markdown.md" + "\n");
+    EXPECT_EQ(app.out, work / "New Markdown.md" + "\n");
     EXPECT_THAT(readFile(home / ".local/state/QuentaApp.log"),
                 HasSubstr("] failed No such file or directory\n"));
+}
+
+// New items are named in the interface's language, free names numbered the same way; the Chinese
+// names stand in the Chinese and untranslated interfaces.
+TEST_F(QuentaFinderTest, NewItemsAreNamedInTheInterfacesLanguage) {
+    struct Case {
+        const char* language;  // LANGUAGE under the English locale; "C": LANG=C, no catalogue
+        const char* file;
+        const char* numbered;
+        const char* folder;
+    };
+    for (const Case& c : {
+             Case{"en", "New Text Document.txt", "New Text Document 2.txt", "New Folder"},
+             Case{"zh_CN", "新建文本文档.txt", "新建文本文档 2.txt", "新建文件夹"},
+             Case{"zh_TW", "新增文字文件.txt", "新增文字文件 2.txt", "新增資料夾"},
+             Case{"C", "新建文本文档.txt", "新建文本文档 2.txt", "新建文件夹"},
+         }) {
+        SCOPED_TRACE(c.language);
+        const TempDir folder;
+        const std::string locale =
+            std::string(c.language) == "C"
+                ? "LANG=C "
+                : "LANG=en_US.UTF-8 LANGUAGE=" + std::string(c.language) + " ";
+        const std::string create = "quentaapp://create?type=plainText&path=" + folder.path();
+        const auto app = runCommand(
+            "env -u LC_ALL -u LC_MESSAGES -u DISPLAY -u WAYLAND_DISPLAY -u XDG_STATE_HOME " +
+            locale + "HOME=" + shellQuote(home.path()) + " " +
+            shellQuote(QUENTA_BIN_DIR "/quentaapp") + " " + shellQuote(create) + " " +
+            shellQuote(create) + " " + shellQuote("quentaapp://folder?path=" + folder.path()) +
+            " </dev/null");
+        ASSERT_EQ(app.status, 0) << app.err;
+        EXPECT_EQ(app.out,
+                  folder / c.file + "\n" + folder / c.numbered + "\n" + folder / c.folder + "\n");
+    }
+}
+
+// In every catalogue the entries of one menu read differently from each other.
+TEST_F(QuentaFinderTest, NoTwoEntriesOfAMenuReadTheSameInAnyLanguage) {
+    const auto languages = runCommand("ls " + shellQuote(QUENTA_LOCALE_DIR));
+    ASSERT_EQ(languages.status, 0);
+    std::istringstream names("C\n" + languages.out);
+    std::string language;
+    int checked = 0;
+    while (std::getline(names, language)) {
+        SCOPED_TRACE(language);
+        const auto menu = runCommand(
+            "env -u LC_ALL -u LC_MESSAGES -u DISPLAY -u WAYLAND_DISPLAY LANG=en_US.UTF-8 "
+            "LANGUAGE=" +
+            language + " HOME=" + shellQuote(home.path()) + " " +
+            shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " --targeted " + shellQuote(work.path()) +
+            " menu </dev/null");
+        ASSERT_EQ(menu.status, 0) << menu.err;
+        // The titles seen so far at each depth of the menu being read.
+        std::vector<std::set<std::string>> siblings;
+        std::istringstream lines(menu.out);
+        std::string line;
+        while (std::getline(lines, line)) {
+            const std::size_t indent = line.find_first_not_of(' ');
+            const std::size_t depth = indent / 2;
+            siblings.resize(depth + 1);  // a line one level up closes the submenus below it
+            std::string title = line.substr(indent, line.find("  -> ") - indent);
+            if (title == "--") {
+                continue;
+            }
+            if (title.ends_with(" (disabled)")) {
+                title.resize(title.size() - std::string_view(" (disabled)").size());
+            }
+            EXPECT_TRUE(siblings[depth].insert(title).second) << title << " twice in\n" << menu.out;
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 4) << "C, en, zh_CN and zh_TW at least";
 }
 
 TEST_F(QuentaFinderTest, TrashOfThreeSelectedItemsAndCopyPathEndsAPendingCut) {

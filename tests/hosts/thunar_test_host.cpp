@@ -48,7 +48,7 @@ ThunarxMenuProviderIface* iface(GObject* provider) {
 struct ThunarApi {
     static constexpr const char* kEntryPoints[3] = {
         "thunar_extension_initialize", "thunar_extension_shutdown", "thunar_extension_list_types"};
-    static HostTraits traits() { return {"thunar", false, true, false}; }
+    static HostTraits traits() { return {"thunar", false, true, false, false, true}; }
     static void moduleInterfaces(GType type) {
         const GInterfaceInfo plugin = {initializePlugin, nullptr, nullptr};
         g_type_add_interface_static(type, THUNARX_TYPE_PROVIDER_PLUGIN, &plugin);

@@ -11,6 +11,8 @@ InstallerTable macosInstallerTable() {
               return ToolRun{pluginKit, {"-a", extensionPath}};
           },
           {"/usr/bin/killall", {"Finder"}},
+          "",
+          "Finder",
           ""}},
         {pluginKit, {"-e", "use", "-i", "com.local.QuentaApp.FinderExtension"}},
         [](const std::string& bundlePath) {
@@ -20,8 +22,9 @@ InstallerTable macosInstallerTable() {
                 {"-f", bundlePath}};
         },
         false,
-        "x-apple.systempreferences:com.apple.ExtensionsPreferences",
-        "x-apple.systempreferences:com.apple.LoginItems-Settings.extension",
+        {"x-apple.systempreferences:com.apple.ExtensionsPreferences",
+         "x-apple.systempreferences:com.apple.LoginItems-Settings.extension"},
+        {},
     };
 }
 

@@ -89,16 +89,22 @@ class ContentView {
     // The file managers the file-manager steps apply to: those of the table that are installed,
     // or the first when none is.
     [[nodiscard]] std::vector<const FileManagerSteps*> installedFileManagers() const;
-    // Registers the extension with each installed file manager; true when every registration
-    // tool succeeded. The not-found alerts (one per missing module) are shown whatever
-    // `showResult` says; the outcome only when `showResult` is true and every module was found.
+    // "注册扩展" (showResult true) and the first step of "一键安装/修复": registers the extension
+    // with each installed file manager whose module is shipped, creating its extension folder
+    // where the user may. True when at least one file manager is served and every registration
+    // run succeeded. A file manager whose module is not shipped, or whose folder the user may not
+    // write, is passed over and named in the outcome (with the package that installs its module);
+    // when no installed file manager's module is shipped, an alert names each missing module,
+    // whatever `showResult` says. The outcome is shown only when `showResult` is true.
     bool registerExtension(bool showResult);
     // "一键安装/修复": registers, enables, registers the application again and restarts the file
-    // managers, every step whatever the earlier ones gave, then reports the outcome.
+    // managers served, every step whatever the earlier ones gave, then reports the outcome.
     void installOrRepair();
-    // Opens the first settings address, or the second when the first cannot be opened.
+    // "打开扩展设置": opens the first of the settings addresses that opens, or else says in an
+    // alert what to do.
     void openExtensionsSettings();
-    // "重启访达": restarts each installed file manager; nothing is shown, whatever the outcome.
+    // "重启访达": restarts each installed file manager that has the extension; nothing is shown,
+    // whatever the outcome.
     void restartFileManager();
     // Hides the installer window and the application a moment later (kCloseDelay on the main
     // queue); returns at once.
@@ -124,6 +130,20 @@ class ContentView {
     void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
 
   private:
+    // What registering did: the file managers served (the extension in place or registered now),
+    // the texts naming those passed over, and whether everything run for them succeeded; whether
+    // alerts already said why nothing could be registered.
+    struct Registration {
+        bool succeeded = false;
+        bool alerted = false;
+        std::vector<const FileManagerSteps*> served;
+        std::string notes;
+    };
+    [[nodiscard]] Registration registerWithFileManagers();
+    // Whether a folder exists or the user may create it (with its missing parents).
+    [[nodiscard]] bool mayWriteFolder(const std::string& folder) const;
+    bool openSettingsAddress();
+    void restart(const std::vector<const FileManagerSteps*>& fileManagers);
     void setUpdateStatus(UpdateStatus status);
 
     ContentViewPorts ports_;

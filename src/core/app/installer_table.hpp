@@ -29,6 +29,10 @@ struct FileManagerSteps {
     // elsewhere). When what is there already is the shipped extension, as after installing the
     // packages, there is nothing to register and no system folder is written.
     std::string installedPath;
+    // The file manager's name and the package that ships its module, as results name them
+    // (a package is named only where the platform has them).
+    std::string name;
+    std::string package;
 };
 
 // The platform's tools, identifiers and settings addresses behind the installer's commands. The
@@ -45,8 +49,10 @@ struct InstallerTable {
     // may write there (a packaged install keeps that registration current itself).
     bool bundleRegistrationWritesBundle = false;
     // The extension settings, tried in this order until the workspace opens one.
-    std::string firstSettingsAddress;
-    std::string secondSettingsAddress;
+    std::vector<std::string> settingsAddresses;
+    // Creates a missing folder for `installedPath`, with its missing parents (none: the platform
+    // has no such folders).
+    std::function<ToolRun(const std::string& folder)> folderCreation;
 };
 
 // The table of the platform the application was built for (chosen by the build, one source file
@@ -55,6 +61,8 @@ const InstallerTable& platformInstallerTable();
 
 // The tables of each platform, for tests and for the documentation of what each step runs.
 InstallerTable macosInstallerTable();
-InstallerTable linuxInstallerTable();
+// `stagedRoot` (no trailing "/") is put before the file managers' executables and extension
+// folders, for a staged install; the platform's table has none.
+InstallerTable linuxInstallerTable(const std::string& stagedRoot = {});
 
 }  // namespace quenta

@@ -10,7 +10,7 @@
 namespace quenta {
 namespace {
 
-constexpr std::string_view kFolderBaseName = "新建文件夹";
+constexpr std::string_view kFolderBaseName = textKey("新建文件夹");
 constexpr unsigned kExecutableMode = 0755;
 constexpr int kHighestNumberedName = 999;
 
@@ -206,6 +206,15 @@ void QuentaCreator::handle(std::string_view url, RequestOrigin origin) {
     showAlert(message);
 }
 
+std::string QuentaCreator::localizedBaseName(std::string_view key) const {
+    // A translation that could not be one name of a folder's entry leaves the key's name.
+    std::string name = localized(key);
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+        name.assign(key);
+    }
+    return name;
+}
+
 std::string QuentaCreator::uniqueURL(std::string_view baseName,
                                      std::optional<std::string_view> fileExtension,
                                      const std::string& folder) const {
@@ -282,7 +291,7 @@ void QuentaCreator::create(QuentaKind kind, const std::string& folder) {
 
     std::string path;
     if (const Status written = createUnderFreeName(
-            kind.baseName(), kind.fileExtension(), folder, path,
+            localizedBaseName(kind.baseName()), kind.fileExtension(), folder, path,
             [&](const std::string& candidate) {
                 return ports_.fileSystem.writeNewFile(candidate, kind.contents());
             });
@@ -305,7 +314,7 @@ void QuentaCreator::createFolder(const std::string& folder) {
     writeLog("create folder in " + folder);
     std::string path;
     if (const Status created =
-            createUnderFreeName(kFolderBaseName, std::nullopt, folder, path,
+            createUnderFreeName(localizedBaseName(kFolderBaseName), std::nullopt, folder, path,
                                 [&](const std::string& candidate) {
                                     return ports_.fileSystem.createDirectory(candidate);
                                 });

@@ -64,6 +64,9 @@ class QuentaCreator {
     void trashItems(const std::vector<std::string>& items);
     void openTerminal(const std::string& folder);
 
+    // The start of a new item's name in the user's language (the key is a base name of the file
+    // kinds' table or the new folder's).
+    [[nodiscard]] std::string localizedBaseName(std::string_view key) const;
     // The first free name in `folder` for a base name and an optional extension (without the dot):
     // the base name, then base name + " 2" ... " 999", then base name + " " + a new UUID, untested.
     [[nodiscard]] std::string uniqueURL(std::string_view baseName,

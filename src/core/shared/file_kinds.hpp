@@ -50,30 +50,36 @@ struct FileKindRow {
     FileKindId id;
     std::string_view rawName;
     std::string_view menuTitle;  // a key of the user's language
-    // The start of a new file's name: the same in every language.
+    // The start of a new file's name: a key of the user's language (the Chinese names stand in
+    // the Chinese and untranslated interfaces).
     std::string_view baseName;
     std::string_view fileExtension;
     bool isExecutable;
 };
 
 inline constexpr std::array<FileKindRow, kFileKindCount> kFileKinds{{
-    {FileKindId::plainText, "plainText", textKey("文本文档 (.txt)"), "新建文本文档", "txt", false},
-    {FileKindId::markdown, "markdown", textKey("Markdown (.md)"), "新建Markdown", "md", false},
-    {FileKindId::richText, "richText", textKey("富文本 (.rtf)"), "新建富文本", "rtf", false},
-    {FileKindId::csv, "csv", textKey("CSV 表格 (.csv)"), "新建CSV", "csv", false},
-    {FileKindId::json, "json", textKey("JSON (.json)"), "新建JSON", "json", false},
-    {FileKindId::html, "html", textKey("HTML (.html)"), "新建HTML", "html", false},
-    {FileKindId::css, "css", textKey("CSS (.css)"), "新建CSS", "css", false},
-    {FileKindId::word, "word", textKey("Word 文档 (.docx)"), "新建Word文档", "docx", false},
-    {FileKindId::pdf, "pdf", textKey("PDF 文档 (.pdf)"), "新建PDF", "pdf", false},
-    {FileKindId::powerpoint, "powerpoint", textKey("PowerPoint 演示文稿 (.pptx)"), "新建PowerPoint",
-     "pptx", false},
-    {FileKindId::excel, "excel", textKey("Excel 表格 (.xlsx)"), "新建Excel表格", "xlsx", false},
-    {FileKindId::javascript, "javascript", textKey("JavaScript (.js)"), "新建JavaScript", "js",
+    {FileKindId::plainText, "plainText", textKey("文本文档 (.txt)"), textKey("新建文本文档"), "txt",
      false},
-    {FileKindId::python, "python", textKey("Python (.py)"), "新建Python", "py", true},
-    {FileKindId::swift, "swift", textKey("Swift (.swift)"), "新建Swift", "swift", false},
-    {FileKindId::shell, "shell", textKey("Shell 脚本 (.sh)"), "新建Shell脚本", "sh", true},
+    {FileKindId::markdown, "markdown", textKey("Markdown (.md)"), textKey("新建Markdown"), "md",
+     false},
+    {FileKindId::richText, "richText", textKey("富文本 (.rtf)"), textKey("新建富文本"), "rtf",
+     false},
+    {FileKindId::csv, "csv", textKey("CSV 表格 (.csv)"), textKey("新建CSV"), "csv", false},
+    {FileKindId::json, "json", textKey("JSON (.json)"), textKey("新建JSON"), "json", false},
+    {FileKindId::html, "html", textKey("HTML (.html)"), textKey("新建HTML"), "html", false},
+    {FileKindId::css, "css", textKey("CSS (.css)"), textKey("新建CSS"), "css", false},
+    {FileKindId::word, "word", textKey("Word 文档 (.docx)"), textKey("新建Word文档"), "docx",
+     false},
+    {FileKindId::pdf, "pdf", textKey("PDF 文档 (.pdf)"), textKey("新建PDF"), "pdf", false},
+    {FileKindId::powerpoint, "powerpoint", textKey("PowerPoint 演示文稿 (.pptx)"),
+     textKey("新建PowerPoint"), "pptx", false},
+    {FileKindId::excel, "excel", textKey("Excel 表格 (.xlsx)"), textKey("新建Excel表格"), "xlsx",
+     false},
+    {FileKindId::javascript, "javascript", textKey("JavaScript (.js)"), textKey("新建JavaScript"),
+     "js", false},
+    {FileKindId::python, "python", textKey("Python (.py)"), textKey("新建Python"), "py", true},
+    {FileKindId::swift, "swift", textKey("Swift (.swift)"), textKey("新建Swift"), "swift", false},
+    {FileKindId::shell, "shell", textKey("Shell 脚本 (.sh)"), textKey("新建Shell脚本"), "sh", true},
 }};
 static_assert(hasOneRowPerFileKind(kFileKinds));
 

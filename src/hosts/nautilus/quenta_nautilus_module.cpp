@@ -31,6 +31,7 @@ struct Nautilus {
     using Clipboard = lp::DesktopClipboardPasteboard;
     static constexpr bool kSeparators = false;
     static constexpr bool kOmitDisabled = false;
+    static constexpr bool kGroupsAsSubmenus = false;
 
     static Item* newItem(const char* name, const char* label, const char* tip, const char* icon) {
         return nautilus_menu_item_new(name, label, tip, icon);

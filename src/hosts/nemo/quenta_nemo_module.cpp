@@ -32,6 +32,7 @@ struct Nemo {
     using Clipboard = lp::Gtk3ClipboardPasteboard;
     static constexpr bool kSeparators = true;
     static constexpr bool kOmitDisabled = false;
+    static constexpr bool kGroupsAsSubmenus = false;
 
     // Nemo fails an assertion on a null tip and then crashes: the walk passes "" at least.
     static Item* newItem(const char* name, const char* label, const char* tip, const char* icon) {

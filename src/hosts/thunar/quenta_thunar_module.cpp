@@ -3,8 +3,9 @@
 // menu provider renders the extension's menu into ThunarxMenuItems with the same titles, order
 // and submenu. Thunar draws a disabled item like any other and runs it when clicked, so the
 // actions that are disabled (paste with nothing cut, cut and trash with nothing selected) are left
-// out; the group headers, which run nothing, stay to mark the groups. Each rendered menu keeps the
-// situation Thunar reported for it. Thunar calls all of this on its main thread.
+// out, and each group of file kinds is a submenu titled with its header: a header drawn as an item
+// would read as one and close the menu when clicked. Each rendered menu keeps the situation Thunar
+// reported for it. Thunar calls all of this on its main thread.
 #include <glib-object.h>
 #include <gmodule.h>
 // The provider plug-in's header, alone of Thunar's, declares its functions without C linkage; read
@@ -34,6 +35,7 @@ struct Thunar {
     using Clipboard = lp::Gtk3ClipboardPasteboard;
     static constexpr bool kSeparators = false;
     static constexpr bool kOmitDisabled = true;
+    static constexpr bool kGroupsAsSubmenus = true;
 
     static Item* newItem(const char* name, const char* label, const char* tip, const char* icon) {
         return thunarx_menu_item_new(name, label, tip, icon);

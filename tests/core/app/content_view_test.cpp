@@ -116,6 +116,7 @@ TEST_F(ContentViewTest, InstallRunsEveryStepInOrderThenClosesTheWindowAfterTheAl
     EXPECT_THAT(shell.events, ElementsAre("orderOutKeyWindow", "hide"));
 }
 
+// Finder is not restarted: it has no extension to load.
 TEST_F(ContentViewTest, InstallWithTheExtensionMissingStillRunsTheRestAndShowsTwoAlerts) {
     succeedAll();
     files = FakeFileSystem();
@@ -124,7 +125,7 @@ TEST_F(ContentViewTest, InstallWithTheExtensionMissingStillRunsTheRestAndShowsTw
     EXPECT_THAT(steps, ElementsAre(std::string("alert ") + kNotFound,
                                    "run pluginkit -e use -i com.local.QuentaApp.FinderExtension",
                                    "run lsregister -f /Applications/QuentaApp.app",
-                                   "run killall Finder", std::string("alert ") + kInstallFailed));
+                                   std::string("alert ") + kInstallFailed));
     EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings));
     queue.advance(1s);
     EXPECT_THAT(shell.events, IsEmpty()) << "the window stays";
@@ -164,8 +165,12 @@ TEST_F(ContentViewTest, InstallFailsWhenRegistrationOrEnablingFails) {
                             macosInstallerTable());
         failing.installOrRepair();
         EXPECT_THAT(alerts.messages(), ElementsAre(kInstallFailed));
-        EXPECT_THAT(answering.tools,
-                    ElementsAre(kPluginKit, kPluginKit, kLsregister, "/usr/bin/killall"));
+        // Finder is restarted once the extension is registered.
+        std::vector<std::string> tools{kPluginKit, kPluginKit, kLsregister};
+        if (c.registrationStatus == 0) {
+            tools.emplace_back("/usr/bin/killall");
+        }
+        EXPECT_EQ(answering.tools, tools);
         EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings));
         EXPECT_EQ(queue.pendingCount(), 0u);
     }
@@ -179,7 +184,7 @@ TEST_F(ContentViewTest, TheStatusesOfReRegistrationAndRestartAreNotLookedAt) {
 
 // ---- 打开扩展设置, 重启访达 ----
 
-TEST_F(ContentViewTest, SettingsTryTheSecondAddressOnlyWhenTheFirstDoesNotOpen) {
+TEST_F(ContentViewTest, SettingsTryEachAddressInTurnThenSayWhatToDo) {
     view.openExtensionsSettings();
     EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings));
 
@@ -187,12 +192,14 @@ TEST_F(ContentViewTest, SettingsTryTheSecondAddressOnlyWhenTheFirstDoesNotOpen) 
     workspace.refusedURLs = {kFirstSettings};
     view.openExtensionsSettings();
     EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings, kSecondSettings));
+    EXPECT_THAT(alerts.shown, IsEmpty());
 
     workspace.openedURLs.clear();
     workspace.refusedURLs = {kFirstSettings, kSecondSettings};
     view.openExtensionsSettings();
     EXPECT_THAT(workspace.openedURLs, ElementsAre(kFirstSettings, kSecondSettings));
-    EXPECT_THAT(alerts.shown, IsEmpty());
+    EXPECT_THAT(alerts.messages(),
+                ElementsAre("没有找到扩展设置。请在系统设置的扩展/访达扩展里手动启用“Lumvik”。"));
 }
 
 TEST_F(ContentViewTest, RestartingTheFileManagerShowsNothingEvenWhenItFails) {
@@ -221,92 +228,109 @@ TEST(InstallerTableTest, LinuxMapsEachStepToTheDesktopsCounterpart) {
         const char* executable;
         const char* module;
         const char* folder;
+        const char* name;
+        const char* package;
+        bool restarts;
     };
     const Expected expected[] = {
-        {"/usr/bin/nautilus", "libquenta-nautilus.so", "/nautilus/extensions-4/"},
-        {"/usr/bin/nemo", "libquenta-nemo.so", "/nemo/extensions-3.0/"},
-        {"/usr/bin/caja", "libquenta-caja.so", "/caja/extensions-2.0/"},
-        {"/usr/bin/thunar", "libquenta-thunar.so", "/thunarx-3/"},
+        {"/usr/bin/nautilus", "libquenta-nautilus.so", "/nautilus/extensions-4/", "GNOME Files",
+         "quenta-nautilus", true},
+        {"/usr/bin/nemo", "libquenta-nemo.so", "/nemo/extensions-3.0/", "Nemo", "quenta-nemo",
+         true},
+        {"/usr/bin/caja", "libquenta-caja.so", "/caja/extensions-2.0/", "Caja", "quenta-caja",
+         true},
+        {"/usr/bin/thunar", "libquenta-thunar.so", "/thunarx-3/", "Thunar", "quenta-thunar", true},
+        // Built only with the KDE development packages.
+        {"/usr/bin/dolphin", "quenta_dolphin.so", "/kf5/kfileitemaction/", "Dolphin",
+         "quenta-dolphin", false},
     };
-    ASSERT_EQ(table.fileManagers.size(), std::size(expected));
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
+    ASSERT_GE(table.fileManagers.size(), std::size(expected) - 1);
+    ASSERT_LE(table.fileManagers.size(), std::size(expected));
+    for (std::size_t i = 0; i < table.fileManagers.size(); ++i) {
         const FileManagerSteps& steps = table.fileManagers[i];
         SCOPED_TRACE(steps.executable);
         EXPECT_EQ(steps.executable, expected[i].executable);
         EXPECT_EQ(steps.extensionName, expected[i].module);
+        EXPECT_EQ(steps.name, expected[i].name);
+        EXPECT_EQ(steps.package, expected[i].package);
         const ToolRun registration = steps.registration("/usr/lib/quentaapp/plugins/m.so");
-        EXPECT_EQ(registration.tool, "/usr/bin/ln");
-        ASSERT_EQ(registration.arguments.size(), 3u);
-        EXPECT_EQ(registration.arguments[0], "-sf");
-        EXPECT_EQ(registration.arguments[1], "/usr/lib/quentaapp/plugins/m.so");
-        EXPECT_THAT(registration.arguments[2],
+        EXPECT_EQ(registration,
+                  (ToolRun{"/usr/bin/ln",
+                           {"-sf", "/usr/lib/quentaapp/plugins/m.so", steps.installedPath}}));
+        EXPECT_THAT(steps.installedPath,
                     EndsWith(std::string(expected[i].folder) + expected[i].module));
-        EXPECT_EQ(steps.restart, (ToolRun{expected[i].executable, {"-q"}}));
-        EXPECT_EQ(steps.installedPath, registration.arguments[2]);
+        EXPECT_EQ(steps.restart,
+                  expected[i].restarts ? (ToolRun{expected[i].executable, {"-q"}}) : ToolRun{});
     }
     EXPECT_EQ(table.enabling,
               (ToolRun{"/usr/bin/xdg-mime",
                        {"default", "quentaapp.desktop", "x-scheme-handler/quentaapp"}}));
     EXPECT_EQ(table.bundleRegistration("/usr/share/applications"),
               (ToolRun{"/usr/bin/update-desktop-database", {"/usr/share/applications"}}));
-    EXPECT_EQ(table.firstSettingsAddress, "gnome-default-apps-panel.desktop");
-    EXPECT_EQ(table.secondSettingsAddress, "gnome-control-center.desktop");
+    EXPECT_EQ(table.folderCreation("/usr/lib/nemo/extensions-3.0"),
+              (ToolRun{"/usr/bin/mkdir", {"-p", "--", "/usr/lib/nemo/extensions-3.0"}}));
+    EXPECT_THAT(table.settingsAddresses,
+                ::testing::AllOf(::testing::Contains("gnome-default-apps-panel.desktop"),
+                                 ::testing::Contains("kcm_componentchooser.desktop"),
+                                 ::testing::Contains("xfce4-mime-settings.desktop"),
+                                 ::testing::Contains("thunar-settings.desktop")));
 }
 
-// The Linux table's file-manager steps run for each installed file manager, and for GNOME Files
-// when none is installed.
-TEST_F(ContentViewTest, TheFileManagerStepsRunForEachInstalledFileManager) {
+// On Linux, "一键安装/修复" serves each installed file manager whose module is shipped: it creates
+// a missing extension folder, writes nothing where the module already is, passes over (and names)
+// a file manager whose module is not shipped or whose folder the user may not write, and
+// restarts only the file managers served.
+TEST_F(ContentViewTest, OnLinuxInstallServesTheFileManagersItCan) {
     const InstallerTable& linux = platformInstallerTable();
     ContentView onLinux({processes, files, workspace, alerts, bundle, queue, shell, updates},
                         linux);
+    const FileManagerSteps& nautilus = linux.fileManagers[0];
+    const FileManagerSteps& nemo = linux.fileManagers[1];
+    const FileManagerSteps& caja = linux.fileManagers[2];
+    const FileManagerSteps& thunar = linux.fileManagers[3];
     const auto module = [](const FileManagerSteps& fileManager) {
         return std::string(kPlugIns) + "/" + fileManager.extensionName;
     };
-    for (const auto& fileManager : linux.fileManagers) {
-        files.addFile(module(fileManager), "");
-    }
-    const auto ran = [&] {
-        std::vector<std::string> tools;
-        for (const auto& step : steps) {
-            tools.push_back(step.substr(0, step.find(' ', 4)));
+    onLinux.restartFileManager();
+    EXPECT_THAT(steps, IsEmpty()) << "no file manager has the extension yet";
+
+    for (const FileManagerSteps* fileManager : {&nautilus, &nemo, &caja, &thunar}) {
+        files.addFile(fileManager->executable, "");
+        if (fileManager != &thunar) {  // Thunar's package is not installed
+            files.addFile(module(*fileManager), "");
         }
-        steps.clear();
-        return tools;
-    };
-    onLinux.restartFileManager();
-    EXPECT_THAT(ran(), ElementsAre("run nautilus"));
+    }
+    files.addSymlink(nautilus.installedPath, module(nautilus));  // its package put it there
+    const std::string nemoFolder = nemo.installedPath.substr(0, nemo.installedPath.rfind('/'));
+    const std::string cajaFolder = caja.installedPath.substr(0, caja.installedPath.rfind('/'));
+    files.addDirectory(cajaFolder);
+    files.failWritesIn(cajaFolder, Error{ErrorKind::permissionDenied, "Permission denied"});
+    processes.statuses = {{"/usr/bin/mkdir", 0}, {"/usr/bin/ln", 0}, {"/usr/bin/xdg-mime", 0}};
 
-    files.addFile("/usr/bin/caja", "");
-    files.addFile("/usr/bin/thunar", "");
-    processes.statuses = {{"/usr/bin/ln", 0}};
-    onLinux.restartFileManager();
-    EXPECT_THAT(ran(), ElementsAre("run caja", "run thunar"));
-    EXPECT_TRUE(onLinux.registerExtension(false));
-    EXPECT_THAT(ran(), ElementsAre("run ln", "run ln"));
+    onLinux.installOrRepair();
+    const std::string passedOver =
+        "\n\n这些文件管理器的扩展没有安装，已跳过：\nThunar (quenta-thunar)"
+        "\n\n无法写入这些文件管理器的扩展文件夹，请安装对应的软件包：\nCaja (quenta-caja)";
+    EXPECT_THAT(steps, ElementsAre("run mkdir -p -- " + nemoFolder,
+                                   "run ln -sf " + module(nemo) + " " + nemo.installedPath,
+                                   "run xdg-mime default quentaapp.desktop "
+                                   "x-scheme-handler/quentaapp",
+                                   "run update-desktop-database /Applications/QuentaApp.app",
+                                   "run nautilus -q", "run nemo -q",
+                                   std::string("alert ") + kInstalled + passedOver));
+    queue.advance(1s);
+    EXPECT_THAT(shell.events, ElementsAre("orderOutKeyWindow", "hide"));
 
-    // The packages put the very module in a file manager's folder (a copy, or a link to it):
-    // nothing is run for it; a different module there (an older version) is linked over.
-    const std::string thunarFolderModule = linux.fileManagers[3].installedPath;
-    files.addSymlink(linux.fileManagers[2].installedPath, module(linux.fileManagers[2]));
-    files.addFile(thunarFolderModule, "");
-    EXPECT_TRUE(onLinux.registerExtension(false));
-    EXPECT_THAT(ran(), IsEmpty());
-    files.addFile(module(linux.fileManagers[3]), "new version");
-    EXPECT_TRUE(onLinux.registerExtension(false));
-    EXPECT_THAT(steps, ElementsAre("run ln -sf " + module(linux.fileManagers[3]) + " " +
-                                   thunarFolderModule));
+    // A registration that fails: the outcome is failure, and names the same file managers.
     steps.clear();
+    processes.statuses["/usr/bin/ln"] = 1;
+    onLinux.installOrRepair();
+    EXPECT_EQ(steps.back(), std::string("alert ") + kInstallFailed + passedOver);
+    EXPECT_THAT(workspace.openedURLs, ElementsAre(linux.settingsAddresses.front()));
 
-    // A module missing for one of them: the others are still registered, the outcome is failure.
-    files = FakeFileSystem();
-    files.addDirectory(kPlugIns);
-    files.addFile(module(linux.fileManagers[2]), "");
-    files.addFile("/usr/bin/caja", "");
-    files.addFile("/usr/bin/thunar", "");
-    EXPECT_FALSE(onLinux.registerExtension(true));
-    EXPECT_THAT(ran(), ElementsAre("run ln", "alert"));
-    EXPECT_THAT(alerts.messages(), ElementsAre(std::string("没有找到 Finder 扩展：") + kPlugIns +
-                                               "/libquenta-thunar.so"));
+    steps.clear();
+    onLinux.restartFileManager();
+    EXPECT_THAT(steps, ElementsAre("run nautilus -q")) << "only where the extension is in place";
 }
 
 // The desktop database is refreshed only by a user who may write its folder; in a packaged

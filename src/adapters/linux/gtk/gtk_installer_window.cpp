@@ -7,6 +7,7 @@
 #include <gtkmm/shortcutcontroller.h>
 #include <gtkmm/stylecontext.h>
 
+#include <algorithm>
 #include <string>
 
 namespace quenta::linux_platform {
@@ -155,7 +156,10 @@ GtkInstallerWindow::GtkInstallerWindow(Gtk::Application& application,
 
     view_->setOnChange([this] { render(); });
     window_.signal_map().connect([this] { view_->appear(); });
-    application_.add_window(window_);
+    // gtkmm lets go of a window of the application whenever it is hidden: each show makes it the
+    // application's again, so that hiding the application reaches it and alerts are modal over it.
+    window_.signal_show().connect([this] { belongToApplication(); });
+    belongToApplication();
     render();
 }
 
@@ -164,7 +168,15 @@ GtkInstallerWindow::~GtkInstallerWindow() {
     application_.remove_window(window_);
 }
 
+void GtkInstallerWindow::belongToApplication() {
+    const auto windows = application_.get_windows();
+    if (std::find(windows.begin(), windows.end(), &window_) == windows.end()) {
+        application_.add_window(window_);
+    }
+}
+
 void GtkInstallerWindow::makeKeyAndOrderFront() {
+    belongToApplication();
     window_.present();
 }
 

@@ -37,6 +37,8 @@ class GtkInstallerWindow : public AppWindow {
     Gtk::Button* commandButton(const ContentView::Command& command);
     std::string iconName(std::string_view symbol);
     void render();
+    // Adds the window to the application's windows unless it is among them.
+    void belongToApplication();
 
     Gtk::Application& application_;
     std::unique_ptr<ContentView> view_;
