@@ -178,6 +178,8 @@ int runHeadless(const std::vector<std::string>& urls, bool useDesktop) {
     quenta::linux_platform::ConsoleProgress progress(stderr, localizer);
     quenta::QuentaCreator creator(
         {fileSystem, alerts, *workspace, uuids, log, pasteboard, &progress, &clock, localizer});
+    // A paste that an earlier run left part-way is ended before any request.
+    creator.finishInterruptedMoves();
     for (const auto& url : urls) {
         creator.handle(url);
     }

@@ -35,6 +35,12 @@ class Pasteboard {
     virtual Result<bool> clearContentsIfString(std::string_view type, std::string_view text) = 0;
     // The text stored for a type, or none.
     [[nodiscard]] virtual std::optional<std::string> stringForType(std::string_view type) const = 0;
+    // The same, but a store that exists and cannot be read (an input/output error, a file the
+    // user may not read) is an error rather than none.
+    [[nodiscard]] virtual Result<std::optional<std::string>> readString(
+        std::string_view type) const {
+        return stringForType(type);
+    }
 };
 
 }  // namespace quenta

@@ -31,4 +31,9 @@ std::optional<std::string> ClipboardOfferingPasteboard::stringForType(std::strin
     return store_.stringForType(type);
 }
 
+Result<std::optional<std::string>> ClipboardOfferingPasteboard::readString(
+    std::string_view type) const {
+    return store_.readString(type);
+}
+
 }  // namespace quenta::linux_platform

@@ -108,18 +108,34 @@ std::optional<Entries> parse(std::string_view bytes) {
 
 // The entries stored in the folder: empty when there is no store file, or it is not a regular
 // file of the user's own, or it cannot be read whole.
-Entries readEntries(int folderFd) {
+// The entries of the store: none when there is no store file or it is not one of ours, an error
+// when there is one that cannot be read.
+Result<Entries> tryReadEntries(int folderFd) {
     UniqueFd fd(::openat(folderFd, kEntriesName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno == EACCES || errno == EIO || errno == ENOMEM || errno == EMFILE ||
+            errno == ENFILE) {
+            return errorFromErrno(errno, kEntriesName);
+        }
+        return Entries{};
+    }
     struct stat info {};
-    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_uid != ::geteuid()) {
-        return {};
+    if (::fstat(fd.get(), &info) != 0) {
+        return errorFromErrno(errno, kEntriesName);
+    }
+    if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        return Entries{};
     }
     std::string bytes;
     if (!readAll(fd.get(), bytes)) {
-        return {};
+        return errorFromErrno(errno, kEntriesName);
     }
     return parse(bytes).value_or(Entries{});
+}
+
+Entries readEntries(int folderFd) {
+    auto entries = tryReadEntries(folderFd);
+    return entries ? std::move(entries.value()) : Entries{};
 }
 
 // Replaces the store file whole: the side file is written and flushed, then renamed over it, and
@@ -273,6 +289,24 @@ std::optional<std::string> PasteboardStore::stringForType(std::string_view type)
         return found->second;
     }
     return std::nullopt;
+}
+
+Result<std::optional<std::string>> PasteboardStore::readString(std::string_view type) const {
+    auto folderFd = openFolder(folder_, false);
+    if (!folderFd) {
+        if (folderFd.error().kind == ErrorKind::notFound) {
+            return std::optional<std::string>{};
+        }
+        return folderFd.error();
+    }
+    auto entries = tryReadEntries(folderFd.value().get());
+    if (!entries) {
+        return entries.error();
+    }
+    if (const auto found = entries.value().find(type); found != entries.value().end()) {
+        return std::optional<std::string>{found->second};
+    }
+    return std::optional<std::string>{};
 }
 
 }  // namespace quenta::linux_platform

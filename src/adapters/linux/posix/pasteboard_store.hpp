@@ -37,6 +37,9 @@ class PasteboardStore : public Pasteboard {
     Status replaceContents(const Entries& entries) override;
     Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
+    // Also fails when the store's file exists and cannot be read (EACCES, EIO).
+    [[nodiscard]] Result<std::optional<std::string>> readString(
+        std::string_view type) const override;
 
     [[nodiscard]] const std::string& folder() const { return folder_; }
 
