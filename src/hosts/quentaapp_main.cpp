@@ -206,6 +206,8 @@ int runHeadless(const Arguments& arguments, bool useDesktop) {
     const quenta::linux_platform::StopSignals stop;
     quenta::QuentaCreator creator({fileSystem, alerts, *workspace, uuids, log, pasteboard,
                                    &progress, &clock, localizer, &stop});
+    // A paste that an earlier run left part-way is ended before any request.
+    creator.finishInterruptedMoves();
     std::size_t handled = 0;
     for (; handled < urls.size() && !stop.stopRequested(); ++handled) {
         creator.handle(urls[handled], arguments.origin);

@@ -134,6 +134,8 @@ class QuentaAppMain {
             // window only hides it.
             application->hold();
             desktop()->delegate->applicationDidFinishLaunching();
+            // A paste that an earlier instance left part-way is ended before any request.
+            desktop()->creator.finishInterruptedMoves();
         });
 
         application->signal_command_line().connect(

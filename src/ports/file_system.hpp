@@ -33,8 +33,27 @@ struct MoveOutcome {
     std::vector<std::string> leftAtSource;
     // Why entries could not be removed (the first such failure), when any could not.
     std::optional<Error> removalError;
+    // A folder of the item that another program moved away, or removed, while its entries were
+    // being removed: what of it was not removed yet stays there (and not at the destination).
+    struct MovedAway {
+        std::string from;  // where it was
+        std::string now;   // where it is now; empty when it no longer exists
+        friend bool operator==(const MovedAway&, const MovedAway&) = default;
+    };
+    std::optional<MovedAway> movedAway;
 
     friend bool operator==(const MoveOutcome&, const MoveOutcome&) = default;
+};
+
+// A move that a process which died part-way left, as the next process ended it.
+struct InterruptedMove {
+    std::string from;
+    std::string to;
+    // True when the copy had its name `to` and the move was finished: the source entries it holds
+    // were removed. False when the move was undone: the copy went and the source stays whole.
+    bool placed = false;
+    // Entries that stay at `from` as they differ from their copy (both are kept).
+    MoveOutcome outcome;
 };
 
 // The file system of the platform. Paths are plain absolute POSIX paths (no scheme, no
@@ -83,6 +102,10 @@ class FileSystem {
     Result<MoveOutcome> moveItem(const std::string& from, const std::string& to) {
         return moveItem(from, to, nullptr);
     }
+
+    // Ends the moves that processes which died part-way left (recorded by moveItem before any of
+    // a source goes), so a move asked for again never copies a second time.
+    virtual std::vector<InterruptedMove> finishInterruptedMoves() { return {}; }
 
     // Moves the item to the user's Trash. Nothing in the Trash is ever overwritten.
     virtual Status trashItem(const std::string& path) = 0;

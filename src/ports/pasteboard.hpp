@@ -40,6 +40,12 @@ class Pasteboard {
     [[nodiscard]] virtual bool hasString(std::string_view type) const {
         return stringForType(type).has_value();
     }
+    // The same, but a store that exists and cannot be read (an input/output error, a file the
+    // user may not read) is an error rather than none.
+    [[nodiscard]] virtual Result<std::optional<std::string>> readString(
+        std::string_view type) const {
+        return stringForType(type);
+    }
 };
 
 }  // namespace quenta

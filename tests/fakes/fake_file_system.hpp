@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace quenta::testing {
 
@@ -40,6 +41,8 @@ class FakeFileSystem : public FileSystem {
         copyingMoves_[from] = std::move(move);
     }
     std::function<void()> onCopyStep;
+    // What finishInterruptedMoves answers, once.
+    std::vector<InterruptedMove> interruptedMoves;
 
     [[nodiscard]] const Node* node(const std::string& path) const;
     [[nodiscard]] const std::map<std::string, Node>& nodes() const { return nodes_; }
@@ -54,6 +57,9 @@ class FakeFileSystem : public FileSystem {
     using FileSystem::moveItem;
     Result<MoveOutcome> moveItem(const std::string& from, const std::string& to,
                                  MoveObserver* observer) override;
+    std::vector<InterruptedMove> finishInterruptedMoves() override {
+        return std::exchange(interruptedMoves, {});
+    }
     Status trashItem(const std::string& path) override;
     Status writeFileAtomically(const std::string& path, std::string_view contents) override;
     [[nodiscard]] std::string temporaryDirectory() const override { return "/tmp"; }

@@ -54,7 +54,17 @@ class MemoryPasteboard : public Pasteboard {
         return text;
     }
 
+    [[nodiscard]] Result<std::optional<std::string>> readString(
+        std::string_view type) const override {
+        if (readError) {
+            return *readError;
+        }
+        return stringForType(type);
+    }
+
     Entries entries;
+    // Makes readString fail as a store that cannot be read does.
+    std::optional<Error> readError;
     // The number of writes that removed every entry.
     int clearCount = 0;
     std::optional<Error> writeError;

@@ -35,4 +35,9 @@ bool ClipboardOfferingPasteboard::hasString(std::string_view type) const {
     return store_.hasString(type);
 }
 
+Result<std::optional<std::string>> ClipboardOfferingPasteboard::readString(
+    std::string_view type) const {
+    return store_.readString(type);
+}
+
 }  // namespace quenta::linux_platform

@@ -29,6 +29,8 @@ class ClipboardOfferingPasteboard : public Pasteboard {
     Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
     [[nodiscard]] bool hasString(std::string_view type) const override;
+    [[nodiscard]] Result<std::optional<std::string>> readString(
+        std::string_view type) const override;
 
   private:
     Pasteboard& store_;

@@ -61,6 +61,10 @@ class QuentaCreator {
     void create(QuentaKind kind, const std::string& folder);
     void createFolder(const std::string& folder);
     void pasteCutItems(const std::string& folder);
+    // Ends the moves that an earlier process left part-way (see
+    // FileSystem::finishInterruptedMoves), logging each; what stays at both places is alerted. Run
+    // when the application starts and before each paste of cut items.
+    void finishInterruptedMoves();
     void trashItems(const std::vector<std::string>& items);
     void openTerminal(const std::string& folder);
 
@@ -107,8 +111,13 @@ class QuentaCreator {
         return ports_.localizer.localized(key);
     }
     void writeLog(std::string_view message);
+    void reportPartialMove(const std::string& name, const MoveOutcome& outcome,
+                           std::vector<std::string>& failures);
 
     CreatorPorts ports_;
+    // The moves finished on behalf of dead processes: a paste asked for again finds its items
+    // already in place.
+    std::vector<InterruptedMove> finishedMoves_;
 };
 
 }  // namespace quenta

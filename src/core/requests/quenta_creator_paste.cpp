@@ -5,6 +5,7 @@
 #include "core/shared/list_form.hpp"
 #include "core/shared/utf8.hpp"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -115,12 +116,164 @@ MoveFailure moveFailure(const Error& error) {
     }
 }
 
+// What a paste does with one cut path, decided before anything moves.
+struct PasteDecision {
+    enum class Action {
+        alreadyHere,  // in the folder already (or placed there by a paste that died): revealed
+        refused,      // not moved, for `refusal`
+        move,         // moved under the first free name
+    };
+    Action action = Action::move;
+    std::string source;
+    std::string name;      // the item's name: in the alert, and the base of its new name
+    std::string placedAt;  // alreadyHere: where the item is
+    MoveFailure refusal{};
+    bool logged = true;  // refused: whether the refusal gets a log line
+};
+
+// The paste's plan, one decision per cut path in order. Only asks the file system; changes
+// nothing.
+std::vector<PasteDecision> planPaste(const std::vector<std::string>& sources,
+                                     const std::vector<bool>& present, const std::string& folder,
+                                     const FileSystem& files,
+                                     const std::vector<InterruptedMove>& finishedMoves,
+                                     std::string_view noSuchItem) {
+    const std::string destination = standardizedPath(folder);
+    // Resolved once for the whole paste.
+    const std::optional<std::string> resolvedDestination = files.resolvedPath(folder);
+    std::map<std::string, std::optional<std::string>> resolvedParents;
+    std::vector<PasteDecision> plan;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const std::string& source = sources[i];
+        const std::string standardized = standardizedPath(source);
+        PasteDecision& item = plan.emplace_back();
+        item.source = source;
+        item.name = lastPathComponent(standardized);
+        const auto refuse = [&](MoveFailure why, bool logged) {
+            item.action = PasteDecision::Action::refused;
+            item.refusal = why;
+            item.logged = logged;
+        };
+        // Moved here by the paste asked for before, which died before it ended.
+        if (const auto finished =
+                std::find_if(finishedMoves.begin(), finishedMoves.end(),
+                             [&](const InterruptedMove& move) {
+                                 return move.placed && move.from == source && !present[i] &&
+                                        standardizedPath(parentPath(move.to)) == destination;
+                             });
+            finished != finishedMoves.end()) {
+            item.action = PasteDecision::Action::alreadyHere;
+            item.placedAt = finished->to;
+            continue;
+        }
+        if (!present[i]) {
+            refuse({noSuchItem, false}, true);
+            continue;
+        }
+        // "Already here" is decided on the folders as the kernel resolves them ("a/link/.." is
+        // the folder that holds the link's target), and lexically only where one is not there.
+        const std::string parent = kernelParentPath(source);
+        auto resolvedParent = resolvedParents.find(parent);
+        if (resolvedParent == resolvedParents.end()) {
+            resolvedParent = resolvedParents.emplace(parent, files.resolvedPath(parent)).first;
+        }
+        if (resolvedDestination && resolvedParent->second
+                ? *resolvedParent->second == *resolvedDestination
+                : parentPath(standardized) == destination) {
+            item.action = PasteDecision::Action::alreadyHere;
+            item.placedAt = source;
+            continue;
+        }
+        // Only a folder can be moved into itself; whether S is one is asked only when D lies
+        // below S's path, which spares a status query per item of a large paste.
+        if (isInside(destination, standardized) && files.isDirectory(source)) {
+            refuse({textKey("不能移动到自身内部"), true, "cannot move into itself"}, false);
+            continue;
+        }
+        // The same test with links resolved: a destination reached through a link that points
+        // into the folder would otherwise have the folder copied into itself without end. The
+        // source's own last component is left unresolved, as a link moves as a link. Items
+        // mostly share their folder, so each folder is resolved once.
+        if (resolvedDestination && resolvedParent->second &&
+            isInside(*resolvedDestination,
+                     appendingPathComponent(*resolvedParent->second, item.name)) &&
+            files.isDirectory(source)) {
+            refuse({textKey("不能移动到自身内部（目标文件夹经由符号链接位于其中）"), true,
+                    "cannot move into itself (the destination lies inside it through a symbolic "
+                    "link)"},
+                   true);
+        }
+    }
+    return plan;
+}
+
 }  // namespace
+
+void QuentaCreator::finishInterruptedMoves() {
+    std::vector<std::string> bothPlaces;
+    for (auto& move : ports_.fileSystem.finishInterruptedMoves()) {
+        writeLog(std::string(move.placed ? "finished interrupted move " : "undid interrupted move ")
+                     .append(move.from)
+                     .append(" to ")
+                     .append(move.to));
+        const auto& left = move.outcome.leftAtSource;
+        if (!left.empty()) {
+            writeLog("kept at both places " + listForm(left));
+            bothPlaces.insert(bothPlaces.end(), left.begin(), left.end());
+        }
+        finishedMoves_.push_back(std::move(move));
+    }
+    if (!bothPlaces.empty()) {
+        showAlert(localized("上次中断的移动已完成；以下项目与其移动后的副本不同，两处都保留：") +
+                  listForm(bothPlaces));
+    }
+}
+
+// Adds to `failures` what a move that succeeded left behind: entries that stayed at the source, or
+// a folder another program took away meanwhile.
+void QuentaCreator::reportPartialMove(const std::string& name, const MoveOutcome& outcome,
+                                      std::vector<std::string>& failures) {
+    if (const auto& left = outcome.leftAtSource; !left.empty()) {
+        // Moved, but not all of it: what appeared or changed meanwhile, or could not be
+        // removed, is still at the source (and not at the destination).
+        std::string line =
+            escapingForOutput(name) + localized("：") + localized("已移动，以下项目留在原位置");
+        if (const auto& error = outcome.removalError) {
+            line += localized("（") + error->description + localized("）");
+        }
+        line += localized("：") + listForm(left);
+        failures.push_back(line);
+        writeLog("moved with items left at the source " + listForm(left));
+    }
+    if (const auto& away = outcome.movedAway) {
+        // Another program took a folder of the item away while it was being removed: the rest
+        // of it is wherever that folder went.
+        failures.push_back(
+            escapingForOutput(name) + localized("：") +
+            (away->now.empty()
+                 ? localized("已移动，但移动期间其他程序删除了文件夹，其中尚未移动的项目已不在：") +
+                       away->from
+                 : localized(
+                       "已移动，但移动期间其他程序移走了文件夹，其中尚未移动的项目现在位于：") +
+                       away->now));
+        writeLog(std::string("moved with a folder taken away meanwhile ")
+                     .append(away->from)
+                     .append(" now at ")
+                     .append(away->now.empty() ? "(nowhere)" : away->now));
+    }
+}
 
 void QuentaCreator::pasteCutItems(const std::string& folder) {
     writeLog("paste cut to " + folder);
+    finishInterruptedMoves();
 
-    const auto text = ports_.pasteboard.stringForType(kCutPathsPasteboardType);
+    const auto read = ports_.pasteboard.readString(kCutPathsPasteboardType);
+    if (!read) {
+        writeLog("paste cut failed: cut paths unreadable: " + read.error().description);
+        showAlert(localized("无法读取剪切的项目：") + read.error().description);
+        return;
+    }
+    const auto& text = read.value();
     if (!text) {
         writeLog("paste cut failed: no cut paths");
         showAlert(localized("没有可粘贴的剪切项目。"));
@@ -136,7 +289,11 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
     for (auto& piece : cutPaths(*text)) {
         if (!piece.empty() && piece.front() == '/') {
             present.push_back(ports_.fileSystem.itemExists(piece));
-            anyPresent = anyPresent || present.back();
+            anyPresent = anyPresent || present.back() ||
+                         std::any_of(finishedMoves_.begin(), finishedMoves_.end(),
+                                     [&](const InterruptedMove& move) {
+                                         return move.placed && move.from == piece;
+                                     });
             sources.push_back(std::move(piece));
         }
     }
@@ -154,22 +311,18 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
         return;
     }
 
-    const std::string destination = standardizedPath(folder);
-    // Resolved once for the whole paste.
-    const std::optional<std::string> resolvedDestination = ports_.fileSystem.resolvedPath(folder);
+    const std::vector<PasteDecision> plan =
+        planPaste(sources, present, folder, ports_.fileSystem, finishedMoves_, kNoSuchItem);
 
     std::unique_ptr<PasteProgress> progress;
     if (ports_.progressDisplay != nullptr && ports_.clock != nullptr) {
         progress = std::make_unique<PasteProgress>(*ports_.progressDisplay, *ports_.clock);
     }
 
-    std::map<std::string, std::optional<std::string>> resolvedParents;
     std::vector<std::string> placed;
     std::vector<std::string> failures;
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-        const std::string& source = sources[i];
-        const std::string standardized = standardizedPath(source);
-        const std::string name = lastPathComponent(standardized);
+    for (const PasteDecision& item : plan) {
+        const std::string& name = item.name;
         // The log keeps the description as it stands; the alert shows a key in the user's
         // language.
         const auto moveFailed = [&](MoveFailure failure) {
@@ -178,82 +331,43 @@ void QuentaCreator::pasteCutItems(const std::string& folder) {
                     .append(localized("："))
                     .append(failure.isKey ? localized(failure.description) : failure.description));
             writeLog(std::string("move failed ")
-                         .append(source)
+                         .append(item.source)
                          .append(": ")
                          .append(failure.isKey ? failure.logText : failure.description));
         };
-        if (!present[i]) {
-            moveFailed({kNoSuchItem, false});
+        if (item.action == PasteDecision::Action::alreadyHere) {
+            placed.push_back(item.placedAt);
             continue;
         }
-        // "Already here" is decided on the folders as the kernel resolves them ("a/link/.." is
-        // the folder that holds the link's target), and lexically only where one is not there.
-        const std::string parent = kernelParentPath(source);
-        auto resolvedParent = resolvedParents.find(parent);
-        if (resolvedParent == resolvedParents.end()) {
-            resolvedParent =
-                resolvedParents.emplace(parent, ports_.fileSystem.resolvedPath(parent)).first;
-        }
-        if (resolvedDestination && resolvedParent->second
-                ? *resolvedParent->second == *resolvedDestination
-                : parentPath(standardized) == destination) {
-            placed.push_back(source);
+        if (item.action == PasteDecision::Action::refused) {
+            if (item.logged) {
+                moveFailed(item.refusal);
+            } else {
+                failures.push_back(escapingForOutput(name) + localized("：") +
+                                   localized(item.refusal.description));
+            }
             continue;
         }
-        // Only a folder can be moved into itself; whether S is one is asked only when D lies
-        // below S's path, which spares a status query per item of a large paste.
-        if (isInside(destination, standardized) && ports_.fileSystem.isDirectory(source)) {
-            failures.push_back(escapingForOutput(name) + localized("：") +
-                               localized("不能移动到自身内部"));
-            continue;
-        }
-
-        // After a cancel nothing more is moved; what is left fails as cancelled.
-        if (progress && progress->cancelled()) {
+        // After a cancel, or when the process is asked to stop, nothing more is moved; what is
+        // left fails as cancelled.
+        if ((progress && progress->cancelled()) ||
+            (ports_.stopRequest != nullptr && ports_.stopRequest->stopRequested())) {
             moveFailed({kCancelled, true, "cancelled"});
             continue;
         }
-
-        // The same test with links resolved: a destination reached through a link that points
-        // into the folder would otherwise have the folder copied into itself without end. The
-        // source's own last component is left unresolved, as a link moves as a link. Items
-        // mostly share their folder, so each folder is resolved once.
-        if (resolvedDestination) {
-            if (resolvedParent->second &&
-                isInside(*resolvedDestination,
-                         appendingPathComponent(*resolvedParent->second, name)) &&
-                ports_.fileSystem.isDirectory(source)) {
-                moveFailed({textKey("不能移动到自身内部（目标文件夹经由符号链接位于其中）"), true,
-                            "cannot move into itself (the destination lies inside it through a "
-                            "symbolic link)"});
-                continue;
-            }
-        }
-
         const auto extension = pathExtension(name);
         const std::string baseName =
             extension ? name.substr(0, name.size() - extension->size() - 1) : name;
         const std::string target = uniqueURL(baseName, extension, folder);
         const Result<MoveOutcome> moved =
-            ports_.fileSystem.moveItem(source, target, progress.get());
+            ports_.fileSystem.moveItem(item.source, target, progress.get());
         if (!moved) {
             moveFailed(moveFailure(moved.error()));
             continue;
         }
         placed.push_back(target);
-        writeLog(std::string("moved ").append(source).append(" to ").append(target));
-        if (const auto& left = moved.value().leftAtSource; !left.empty()) {
-            // Moved, but not all of it: what appeared or changed meanwhile, or could not be
-            // removed, is still at the source (and not at the destination).
-            std::string line =
-                escapingForOutput(name) + localized("：") + localized("已移动，以下项目留在原位置");
-            if (const auto& error = moved.value().removalError) {
-                line += localized("（") + error->description + localized("）");
-            }
-            line += localized("：") + listForm(left);
-            failures.push_back(line);
-            writeLog("moved with items left at the source " + listForm(left));
-        }
+        writeLog(std::string("moved ").append(item.source).append(" to ").append(target));
+        reportPartialMove(name, moved.value(), failures);
     }
 
     if (progress) {

@@ -298,6 +298,46 @@ TEST_F(PasteTest, ALinkToAFolderMovesAsALinkIntoThatFolder) {
     EXPECT_THAT(alerts.shown, IsEmpty());
 }
 
+// Outcomes that must not read as "nothing cut" or as a plain success.
+TEST_F(PasteTest, AnUnreadableCutAndAFolderTakenAwayMidwayAreEachSaidAsSuch) {
+    files.addFile("/src/a");
+    cut("/src/a");
+    pasteboard.readError = Error{ErrorKind::other, "Input/output error"};
+    creator.pasteCutItems("/dst");
+    pasteboard.readError.reset();
+    EXPECT_TRUE(exists("/src/a"));
+
+    files.addDirectory("/src/tree");
+    MoveOutcome away;
+    away.movedAway =
+        MoveOutcome::MovedAway{"/src/tree/sub", "/home/u/.local/share/Trash/files/sub"};
+    files.copyOnMove("/src/tree", {.bytes = 10, .steps = 1, .outcome = away});
+    cut("/src/tree");
+    creator.pasteCutItems("/dst");
+
+    EXPECT_THAT(alerts.messages(),
+                ElementsAre("无法读取剪切的项目：Input/output error",
+                            "部分项目移动失败：\n\ntree：已移动，但移动期间其他程序移走了文件夹，"
+                            "其中尚未移动的项目现在位于：/home/u/.local/share/Trash/files/sub"));
+}
+
+TEST_F(PasteTest, APasteAskedForAgainAfterACrashFindsTheItemsTheFinishedMoveLeftHere) {
+    files.addFile("/src/b");
+    files.addFile("/dst/a");  // the copy an earlier paste placed before it died
+    files.interruptedMoves = {{"/src/a", "/dst/a", true, {}}};
+    cut("/src/a\n/src/b");
+
+    creator.pasteCutItems("/dst");
+
+    EXPECT_FALSE(exists("/dst/a 2"));
+    EXPECT_TRUE(exists("/dst/b"));
+    EXPECT_THAT(workspace.revealed, ElementsAre(ElementsAre("/dst/a", "/dst/b")));
+    EXPECT_THAT(alerts.shown, IsEmpty());
+    EXPECT_THAT(logMessages(),
+                ElementsAre("paste cut to /dst", "finished interrupted move /src/a to /dst/a",
+                            "moved /src/b to /dst/b"));
+}
+
 TEST_F(PasteTest, ASecondPasteFindsNoCutPathsThroughTheDispatcher) {
     files.addFile("/src/a");
     cut("/src/a");
@@ -387,16 +427,18 @@ TEST_F(LongPasteTest, TheAlertLocalisesEachOfItsPartsAndTheLogKeepsTheTextsAsThe
 TEST_F(PasteTest, WhatStayedAtTheSourceIsNamedInTheAlert) {
     files.addDirectory("/src/f");
     files.addDirectory("/src/g");
-    files.copyOnMove("/src/f",
-                     {.bytes = 0,
-                      .steps = 1,
-                      .outcome = {.leftAtSource = {"/src/f/new.txt"}, .removalError = {}}});
+    files.copyOnMove(
+        "/src/f",
+        {.bytes = 0,
+         .steps = 1,
+         .outcome = {.leftAtSource = {"/src/f/new.txt"}, .removalError = {}, .movedAway = {}}});
     files.copyOnMove(
         "/src/g",
         {.bytes = 0,
          .steps = 1,
          .outcome = {.leftAtSource = {"/src/g/a", "/src/g/b"},
-                     .removalError = Error{ErrorKind::permissionDenied, "Permission denied"}}});
+                     .removalError = Error{ErrorKind::permissionDenied, "Permission denied"},
+                     .movedAway = {}}});
     cut("/src/f\n/src/g");
     creator.pasteCutItems("/dst");
 

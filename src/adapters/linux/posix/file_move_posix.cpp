@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -149,27 +150,32 @@ std::string ownerTag() {
     return tag;
 }
 
+// True when `tag` is "PID-START-XXXXXX" of a process that runs no more, or whose PID now names a
+// process started at another time. False where that cannot be told (no /proc).
+bool isTagOfGoneProcess(const std::string& tag) {
+    unsigned long long pid = 0;
+    unsigned long long start = 0;
+    char random[7] = {};
+    int consumed = 0;
+    if (std::sscanf(tag.c_str(), "%llu-%llu-%6[A-Za-z0-9]%n", &pid, &start, random, &consumed) !=
+            3 ||
+        static_cast<std::size_t>(consumed) != tag.size() || std::strlen(random) != 6) {
+        return false;
+    }
+    if (processStartTime(static_cast<long>(::getpid())) == 0) {
+        return false;  // no /proc: liveness cannot be told, so nothing is touched
+    }
+    return processStartTime(static_cast<long>(pid)) != start;
+}
+
 // True when `name` is a partial item of a move whose process is gone: ".NAME" + the tag +
-// "PID-START-XXXXXX", where PID runs no more or now names a process started at another time.
+// "PID-START-XXXXXX".
 bool isStalePartial(std::string_view name) {
     const auto tag = name.rfind(kPartialTag);
     if (name.empty() || name.front() != '.' || tag == std::string_view::npos) {
         return false;
     }
-    const std::string rest(name.substr(tag + kPartialTag.size()));
-    unsigned long long pid = 0;
-    unsigned long long start = 0;
-    char random[7] = {};
-    int consumed = 0;
-    if (std::sscanf(rest.c_str(), "%llu-%llu-%6[A-Za-z0-9]%n", &pid, &start, random, &consumed) !=
-            3 ||
-        static_cast<std::size_t>(consumed) != rest.size() || std::strlen(random) != 6) {
-        return false;
-    }
-    if (processStartTime(static_cast<long>(::getpid())) == 0) {
-        return false;  // no /proc: liveness cannot be told, so nothing is removed
-    }
-    return processStartTime(static_cast<long>(pid)) != start;
+    return isTagOfGoneProcess(std::string(name.substr(tag + kPartialTag.size())));
 }
 
 // Removes the stale partial items in a destination folder, once per folder and process.
@@ -221,6 +227,213 @@ bool sameContents(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
            (a.st_mode & S_IFMT) == (b.st_mode & S_IFMT);
+}
+
+// The record of a cross-filesystem move whose copy is whole: the paths, the hidden name the copy
+// had until it took its own, and the identities (device, inode) of the source's top and of the
+// copy's top, which tell later whether the items at those paths are still the move's own.
+struct JournalRecord {
+    std::string from;
+    std::string to;
+    std::string partial;
+    dev_t fromDevice = 0;
+    ino_t fromInode = 0;
+    dev_t copyDevice = 0;
+    ino_t copyInode = 0;
+};
+
+constexpr std::string_view kJournalMagic = "quenta-move 1\n";
+constexpr std::string_view kJournalSuffix = ".move";
+
+// The magic line, then each field followed by a NUL byte (paths may hold any other byte).
+std::string encodeJournal(const JournalRecord& record) {
+    std::string bytes(kJournalMagic);
+    for (const std::string& field :
+         {record.from, record.to, record.partial, std::to_string(record.fromDevice),
+          std::to_string(record.fromInode), std::to_string(record.copyDevice),
+          std::to_string(record.copyInode)}) {
+        bytes.append(field).push_back('\0');
+    }
+    return bytes;
+}
+
+std::optional<JournalRecord> decodeJournal(std::string_view bytes) {
+    if (bytes.substr(0, kJournalMagic.size()) != kJournalMagic) {
+        return std::nullopt;
+    }
+    bytes.remove_prefix(kJournalMagic.size());
+    std::vector<std::string> fields;
+    while (!bytes.empty()) {
+        const auto end = bytes.find('\0');
+        if (end == std::string_view::npos) {
+            return std::nullopt;
+        }
+        fields.emplace_back(bytes.substr(0, end));
+        bytes.remove_prefix(end + 1);
+    }
+    if (fields.size() != 7) {
+        return std::nullopt;
+    }
+    JournalRecord record{fields[0], fields[1], fields[2]};
+    const auto number = [](const std::string& text) {
+        return static_cast<std::uint64_t>(std::strtoull(text.c_str(), nullptr, 10));
+    };
+    record.fromDevice = static_cast<dev_t>(number(fields[3]));
+    record.fromInode = static_cast<ino_t>(number(fields[4]));
+    record.copyDevice = static_cast<dev_t>(number(fields[5]));
+    record.copyInode = static_cast<ino_t>(number(fields[6]));
+    return record;
+}
+
+// The journal folder, made (with the folders above it) where missing, private to the user.
+Result<UniqueFd> openJournalFolder(const std::string& folder, bool create) {
+    // Each missing folder on the way, as `mkdir -p` makes them.
+    for (std::size_t slash = create ? folder.find('/', 1) : std::string::npos;;
+         slash = folder.find('/', slash + 1)) {
+        const std::string step = folder.substr(0, slash);
+        if (create && ::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) {
+            return errorFromErrno(errno, step);
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+    }
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid()) {
+        return errorFromErrno(errno, folder);
+    }
+    return fd;
+}
+
+// Writes the record under a name of its own ("PID-START-XXXXXX.move") and flushes it with its
+// folder. Answers the name.
+Result<std::string> writeJournal(const std::string& folder, const JournalRecord& record) {
+    auto folderFd = openJournalFolder(folder, true);
+    if (!folderFd) {
+        return folderFd.error();
+    }
+    const std::string bytes = encodeJournal(record);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = ownerTag() + "-" + randomSuffix() + std::string(kJournalSuffix);
+        UniqueFd fd(::openat(folderFd.value().get(), name.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!fd.valid() && errno == EEXIST) {
+            continue;
+        }
+        int error = fd.valid() ? 0 : errno;
+        if (error == 0 && (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0)) {
+            error = errno;
+        }
+        if (const int closed = fd.valid() ? fd.close() : 0; error == 0 && closed != 0) {
+            error = closed;
+        }
+        if (error == 0 && ::fsync(folderFd.value().get()) != 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            ignoreResult(::unlinkat(folderFd.value().get(), name.c_str(), 0),
+                         "a record that could not be written whole is no record");
+            return errorFromErrno(error, folder + "/" + name);
+        }
+        return name;
+    }
+    return errorFromErrno(EEXIST, folder);
+}
+
+// The record goes once the move has ended, however it ended. Not flushed: a record that comes
+// back after a power cut names a move that is found finished.
+void dropJournal(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && !name.empty()) {
+        ignoreResult(::unlink((folder + "/" + name).c_str()),
+                     "a record left over is found finished by the next paste and removed");
+    }
+}
+
+// Finishes the removal of a source entry whose copy is in place: the entry goes when the copy
+// holds it as it is (the same type; a file of the same size and modification time; a folder once
+// everything in it went). Anything else stays, named in `left`. Through handles, never following
+// a link; `path` is the entry's path for the report. True when the entry went.
+bool finishRemoval(int srcDir, const std::string& srcName, int dstDir, const std::string& dstName,
+                   const std::string& path, std::vector<std::string>& left) {
+    struct stat source {};
+    struct stat copy {};
+    if (::fstatat(srcDir, srcName.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT;
+    }
+    if (::fstatat(dstDir, dstName.c_str(), &copy, AT_SYMLINK_NOFOLLOW) != 0 ||
+        (source.st_mode & S_IFMT) != (copy.st_mode & S_IFMT)) {
+        left.push_back(path);
+        return false;
+    }
+    if (S_ISDIR(source.st_mode)) {
+        const UniqueFd from(
+            ::openat(srcDir, srcName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const UniqueFd to(
+            ::openat(dstDir, dstName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat opened {};
+        std::vector<std::string> names;
+        if (!from.valid() || !to.valid() || ::fstat(from.get(), &opened) != 0 ||
+            opened.st_dev != source.st_dev || opened.st_ino != source.st_ino ||
+            listNames(from.get(), names) != 0) {
+            left.push_back(path);
+            return false;
+        }
+        std::sort(names.begin(), names.end());
+        bool all = true;
+        for (const auto& name : names) {
+            all = finishRemoval(from.get(), name, to.get(), name, path + "/" + name, left) && all;
+        }
+        if (!all) {
+            return false;
+        }
+    } else if (source.st_size != copy.st_size || source.st_mtim.tv_sec != copy.st_mtim.tv_sec ||
+               source.st_mtim.tv_nsec != copy.st_mtim.tv_nsec) {
+        left.push_back(path);
+        return false;
+    }
+    if (::unlinkat(srcDir, srcName.c_str(), S_ISDIR(source.st_mode) ? AT_REMOVEDIR : 0) != 0 &&
+        errno != ENOENT) {
+        left.push_back(path);
+        return false;
+    }
+    return true;
+}
+
+// Ends the move of one record: forward when the copy has its name (what of the source the copy
+// holds goes), backward when it still has its hidden one (the copy goes). None when the record is
+// not to be acted on now.
+std::optional<InterruptedMove> finishFromJournal(const JournalRecord& record) {
+    const auto [fromParent, fromName] = splitPath(record.from);
+    const auto [toParent, toName] = splitPath(record.to);
+    const UniqueFd destination(::open(toParent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!destination.valid()) {
+        return std::nullopt;
+    }
+    const auto isCopy = [&](const std::string& name) {
+        struct stat info {};
+        return ::fstatat(destination.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+               info.st_dev == record.copyDevice && info.st_ino == record.copyInode;
+    };
+    InterruptedMove move{record.from, record.to, false, {}};
+    if (!isCopy(toName)) {
+        if (isCopy(record.partial)) {
+            ignoreResult(removeTree(destination.get(), record.partial, true),
+                         "a partial item that stays is removed by the next move into the folder");
+        }
+        return move;
+    }
+    move.placed = true;
+    const UniqueFd source(::open(fromParent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat top {};
+    if (!source.valid() ||
+        ::fstatat(source.get(), fromName.c_str(), &top, AT_SYMLINK_NOFOLLOW) != 0 ||
+        top.st_dev != record.fromDevice || top.st_ino != record.fromInode) {
+        return move;  // the source is gone, or what is there now is no longer the move's
+    }
+    ignoreResult(finishRemoval(source.get(), fromName, destination.get(), toName, record.from,
+                               move.outcome.leftAtSource),
+                 "what stays is named in the outcome");
+    return move;
 }
 
 // Copies the extended attributes (ACLs included) of one item to another. `list`, `get` and `set`
@@ -304,10 +517,39 @@ struct Entry {
     bool named = false;  // reported as left at the source itself (not only for what it holds)
 };
 
+// The path an open descriptor's item has now, or "" when it has none (removed meanwhile, or no
+// /proc to ask).
+std::string currentPath(int fd) {
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    std::string path(4096, '\0');
+    while (true) {
+        const ssize_t length = ::readlink(link.c_str(), path.data(), path.size());
+        if (length < 0) {
+            return {};
+        }
+        if (static_cast<std::size_t>(length) < path.size()) {
+            path.resize(static_cast<std::size_t>(length));
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (path.empty() || path.front() != '/' ||
+        (path.size() > kDeleted.size() &&
+         path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)) {
+        return {};
+    }
+    return path;
+}
+
+// The most written files and folders held open until they are flushed together: one flush of the
+// filesystem's journal covers a whole batch, and the descriptors stay well under the usual limit.
+constexpr std::size_t kFlushBatch = 256;
+
 class MoveEngine {
   public:
-    MoveEngine(MoveObserver* observer, const MoveFaults& faults)
-        : observer_(observer), faults_(faults) {}
+    MoveEngine(MoveObserver* observer, const MoveFaults& faults, std::string journalFolder)
+        : observer_(observer), faults_(faults), journalFolder_(std::move(journalFolder)) {}
 
     Result<MoveOutcome> run(const std::string& from, const std::string& to);
 
@@ -321,11 +563,19 @@ class MoveEngine {
     int copyFile(const Entry& entry, int srcDir, int dstDir, const std::string& dstName);
     int copyRange(int in, int out, off_t offset, off_t length);
     int copyContents(int in, int out, const struct stat& info);
-    void removeSource(int sourceParent, const std::string& fromName);
-    void removeCopiesOfWhatStays(int destinationParent, const std::string& toName) const;
+    bool removeEntry(std::size_t index, int parentFd);
+    bool inPlace();
+    void markGone(std::size_t index);
+    void markStays(std::size_t index);
+    void removeCopiesOfWhatStays(std::size_t index, int parentFd, const std::string& name) const;
+    int flushWritten();
+    int keepForFlush(UniqueFd fd);
+    Error failWith(Error error, int destinationFd, const std::string& journalName) const;
+    Result<MoveOutcome> finish(int destinationFd, const std::string& toName);
 
     MoveObserver* observer_;
     const MoveFaults& faults_;
+    std::string journalFolder_;
     std::vector<Entry> entries_;
     std::uint64_t totalBytes_ = 0;
     enum class Method { copyFileRange, sendFile, readWrite } method_ = Method::copyFileRange;
@@ -338,7 +588,44 @@ class MoveEngine {
     std::size_t removed_ = 0;
     int removalError_ = 0;
     bool changed_ = false;
+    // What this move wrote and has not flushed yet.
+    std::vector<UniqueFd> unflushed_;
+    // The folders of the source being emptied, top first: the entry and the handle it was opened
+    // by, and the folder handle that holds it by name.
+    struct Held {
+        int parentFd;
+        std::size_t index;
+        int fd;
+    };
+    std::vector<Held> held_;
+    std::string from_;
+    std::string fromName_;
+    // A folder of the source that another program moved or removed during the removal: where it
+    // was and where it is now ("" when it no longer exists).
+    std::optional<MoveOutcome::MovedAway> movedAway_;
 };
+
+// Flushes the files and folders this move wrote, then lets go of them. The first flush of a batch
+// commits the filesystem's journal for all of them, so the rest cost little; nothing written by
+// other programs is waited for.
+int MoveEngine::flushWritten() {
+    int error = 0;
+    for (auto& fd : unflushed_) {
+        if (error == 0 && ::fsync(fd.get()) != 0) {
+            error = errno;
+        }
+        if (const int closed = fd.close(); error == 0 && closed != 0) {
+            error = closed;
+        }
+    }
+    unflushed_.clear();
+    return error;
+}
+
+int MoveEngine::keepForFlush(UniqueFd fd) {
+    unflushed_.push_back(std::move(fd));
+    return unflushed_.size() >= kFlushBatch ? flushWritten() : 0;
+}
 
 int MoveEngine::scan(int dirFd, const std::string& name, const std::string& relative) {
     Entry entry;
@@ -496,7 +783,7 @@ int MoveEngine::copyFile(const Entry& entry, int srcDir, int dstDir, const std::
     if (::futimens(out.get(), times) != 0) {
         return errno;
     }
-    return out.close();
+    return keepForFlush(std::move(out));
 }
 
 int MoveEngine::copyFolder(const Entry& entry, int srcDir, int dstDir, const std::string& dstName) {
@@ -510,8 +797,7 @@ int MoveEngine::copyFolder(const Entry& entry, int srcDir, int dstDir, const std
         return errno;
     }
     topCreated_ = true;
-    const UniqueFd to(
-        ::openat(dstDir, dstName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd to(::openat(dstDir, dstName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!to.valid()) {
         return errno;
     }
@@ -530,7 +816,10 @@ int MoveEngine::copyFolder(const Entry& entry, int srcDir, int dstDir, const std
     if (const int error = copyAttributesOfFd(from.get(), to.get()); error != 0) {
         return error;
     }
-    return ::futimens(to.get(), times) == 0 ? 0 : errno;
+    if (::futimens(to.get(), times) != 0) {
+        return errno;
+    }
+    return keepForFlush(std::move(to));
 }
 
 int MoveEngine::copyEntry(std::size_t index, int srcDir, int dstDir, const std::string& dstName) {
@@ -600,61 +889,130 @@ int MoveEngine::copyEntry(std::size_t index, int srcDir, int dstDir, const std::
     return ::utimensat(dstDir, dstName.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
-// Removes the copied entries of the source, bottom-up: an entry is removed only when it is still
-// what was copied; a folder only when everything in it went.
-void MoveEngine::removeSource(int sourceParent, const std::string& fromName) {
-    for (std::size_t i = entries_.size(); i-- > 0;) {
-        Entry& entry = entries_[i];
-        const std::string path = joined(fromName, entry.relative);
-        const bool folder = S_ISDIR(entry.info.st_mode);
-        if (folder && std::any_of(entry.children.begin(), entry.children.end(),
-                                  [&](std::size_t child) { return entries_[child].stays; })) {
-            entry.stays = true;
-            continue;
-        }
+// True while every folder from the cut's top down to the one being emptied is still the entry
+// it was copied from, under its name in the folder above. A folder found elsewhere stops the
+// removal; where it is now is kept for the report.
+bool MoveEngine::inPlace() {
+    if (movedAway_) {
+        return false;
+    }
+    for (const Held& level : held_) {
+        const Entry& entry = entries_[level.index];
         struct stat now {};
-        if (::fstatat(sourceParent, path.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
-            // Gone already: another mover took it, or the user removed it; its copy goes too.
-            entry.gone = true;
+        if (::fstatat(level.parentFd, entry.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now.st_dev == entry.info.st_dev && now.st_ino == entry.info.st_ino) {
             continue;
         }
-        const bool same = folder ? now.st_dev == entry.info.st_dev &&
-                                       now.st_ino == entry.info.st_ino && S_ISDIR(now.st_mode)
-                                 : sameContents(now, entry.info);
-        if (!same) {
-            entry.stays = entry.named = true;
-            changed_ = true;
-            continue;
-        }
-        int error = inject(MoveStep::removeEntry, path);
-        if (error == 0 && ::unlinkat(sourceParent, path.c_str(), folder ? AT_REMOVEDIR : 0) != 0) {
-            error = errno;
-        }
-        if (error == 0) {
-            ++removed_;
-        } else if (folder && (error == ENOTEMPTY || error == EEXIST)) {
-            entry.stays = entry.named = true;  // something was put into it meanwhile
-            changed_ = true;
-        } else {
-            entry.stays = entry.named = true;
-            removalError_ = removalError_ != 0 ? removalError_ : error;
-        }
+        movedAway_ = MoveOutcome::MovedAway{joined(from_, entry.relative), currentPath(level.fd)};
+        return false;
+    }
+    return true;
+}
+
+void MoveEngine::markStays(std::size_t index) {
+    entries_[index].stays = true;
+    for (const std::size_t child : entries_[index].children) {
+        markStays(child);
     }
 }
 
-// The copy of every entry that stays at the source, or went from it by other hands, goes,
-// bottom-up; the copy of such a folder goes only when nothing moved into it.
-void MoveEngine::removeCopiesOfWhatStays(int destinationParent, const std::string& toName) const {
-    for (std::size_t i = entries_.size(); i-- > 0;) {
-        const Entry& entry = entries_[i];
-        if (!entry.stays && !entry.gone) {
-            continue;
-        }
-        const std::string path = joined(toName, entry.relative);
-        ignoreResult(::unlinkat(destinationParent, path.c_str(),
-                                S_ISDIR(entry.info.st_mode) ? AT_REMOVEDIR : 0),
-                     "a copy that cannot be removed is left under the hidden partial name");
+void MoveEngine::markGone(std::size_t index) {
+    entries_[index].gone = true;
+    for (const std::size_t child : entries_[index].children) {
+        markGone(child);
     }
+}
+
+// Removes one copied entry of the source, a folder with what it holds, bottom-up, through the
+// handle of the folder that holds it: only while it is still what was copied (device and inode,
+// and for a file its size and modification time), and a folder only when everything in it went.
+// A link put in place of a folder is never followed. True when the entry went.
+bool MoveEngine::removeEntry(std::size_t index, int parentFd) {
+    Entry& entry = entries_[index];
+    const bool folder = S_ISDIR(entry.info.st_mode);
+    if (!inPlace()) {
+        markStays(index);
+        return false;
+    }
+    if (folder) {
+        const UniqueFd fd(::openat(parentFd, entry.name.c_str(),
+                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat now {};
+        if (!fd.valid() && errno == ENOENT) {
+            // Gone already: another mover took it, or the user removed it; its copy goes too.
+            markGone(index);
+            return false;
+        }
+        if (!fd.valid() || ::fstat(fd.get(), &now) != 0 || now.st_dev != entry.info.st_dev ||
+            now.st_ino != entry.info.st_ino) {
+            entry.stays = entry.named = true;
+            changed_ = true;
+            return false;
+        }
+        held_.push_back({parentFd, index, fd.get()});
+        bool all = true;
+        for (const std::size_t child : entry.children) {
+            all = removeEntry(child, fd.get()) && all;
+        }
+        const bool placed = inPlace();
+        held_.pop_back();
+        if (!all || !placed) {
+            entry.stays = true;
+            return false;
+        }
+    } else {
+        struct stat now {};
+        if (::fstatat(parentFd, entry.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+            entry.gone = true;
+            return false;
+        }
+        if (!sameContents(now, entry.info)) {
+            entry.stays = entry.named = true;
+            changed_ = true;
+            return false;
+        }
+    }
+    int error = inject(MoveStep::removeEntry, joined(fromName_, entry.relative));
+    if (error == 0 && ::unlinkat(parentFd, entry.name.c_str(), folder ? AT_REMOVEDIR : 0) != 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        ++removed_;
+        return true;
+    }
+    entry.stays = entry.named = true;
+    if (folder && (error == ENOTEMPTY || error == EEXIST)) {
+        changed_ = true;  // something was put into it meanwhile
+    } else if (error == ENOENT) {
+        entry.stays = entry.named = false;
+        markGone(index);
+    } else {
+        removalError_ = removalError_ != 0 ? removalError_ : error;
+    }
+    return false;
+}
+
+// The copy of every entry that stays at the source, or went from it by other hands, goes,
+// bottom-up, through the handles of the copy's folders; the copy of such a folder goes only when
+// nothing moved into it.
+void MoveEngine::removeCopiesOfWhatStays(std::size_t index, int parentFd,
+                                         const std::string& name) const {
+    const Entry& entry = entries_[index];
+    if (!entry.stays && !entry.gone) {
+        return;
+    }
+    if (S_ISDIR(entry.info.st_mode)) {
+        const UniqueFd fd(
+            ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd.valid()) {
+            return;
+        }
+        for (const std::size_t child : entry.children) {
+            removeCopiesOfWhatStays(child, fd.get(), entries_[child].name);
+        }
+    }
+    ignoreResult(::unlinkat(parentFd, name.c_str(), S_ISDIR(entry.info.st_mode) ? AT_REMOVEDIR : 0),
+                 "a copy that cannot be removed is left where it is");
 }
 
 Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& to) {
@@ -713,8 +1071,27 @@ Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& 
         partialName_ = base + randomSuffix();
         error = copyEntry(0, source.get(), destination.get(), partialName_);
     }
-    if (error == 0 && ::syncfs(destination.get()) != 0) {
-        error = errno;
+    if (error == 0) {
+        error = flushWritten();
+    }
+    unflushed_.clear();
+    // The intent, on disk before the copy takes its name: a process that dies from here on leaves
+    // what the next one needs to finish the move or to undo it.
+    std::string journalName;
+    if (error == 0 && !journalFolder_.empty()) {
+        struct stat copy {};
+        if (::fstatat(destination.get(), partialName_.c_str(), &copy, AT_SYMLINK_NOFOLLOW) != 0) {
+            error = errno;
+        } else {
+            auto written =
+                writeJournal(journalFolder_, JournalRecord{from, to, partialName_, top.st_dev,
+                                                           top.st_ino, copy.st_dev, copy.st_ino});
+            if (written) {
+                journalName = written.value();
+            } else {
+                return failWith(written.error(), destination.get(), journalName);
+            }
+        }
     }
     if (error == 0) {
         error = inject(MoveStep::placeCopy, to);
@@ -724,26 +1101,58 @@ Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& 
         error = errno;
     }
     if (error != 0) {
-        if (topCreated_) {
-            ignoreResult(removeTree(destination.get(), partialName_, true),
-                         "what stays of the copy keeps its hidden partial name");
-        }
         if (error == ECANCELED) {
-            return Error{ErrorKind::cancelled, errorFromErrno(ECANCELED).description};
+            return failWith(Error{ErrorKind::cancelled, errorFromErrno(ECANCELED).description},
+                            destination.get(), journalName);
         }
-        return refusedNode_.empty() ? errorFromErrno(error) : errorFromErrno(error, refusedNode_);
+        return failWith(
+            refusedNode_.empty() ? errorFromErrno(error) : errorFromErrno(error, refusedNode_),
+            destination.get(), journalName);
     }
     // The rename is made durable before any of the source goes.
     if (::fsync(destination.get()) != 0) {
         const int flushError = errno;
         ignoreResult(removeTree(destination.get(), toName, true),
                      "the failure being reported is the one that matters");
+        dropJournal(journalFolder_, journalName);
         return errorFromErrno(flushError);
     }
 
-    removeSource(source.get(), fromName);
+    from_ = from;
+    fromName_ = fromName;
+    // Where the cut's top is now, should another program move it away before its removal begins.
+    if (S_ISDIR(top.st_mode)) {
+        const UniqueFd topFd(::openat(source.get(), fromName.c_str(),
+                                      O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        held_.push_back({source.get(), 0, topFd.valid() ? topFd.get() : -1});
+        if (!topFd.valid() || !inPlace()) {
+            if (!movedAway_) {
+                movedAway_ = MoveOutcome::MovedAway{from, ""};
+            }
+        }
+        held_.clear();
+    }
+    if (!movedAway_ || !movedAway_->now.empty()) {
+        removeEntry(0, source.get());
+    }
+    const auto outcome = finish(destination.get(), toName);
+    dropJournal(journalFolder_, journalName);
+    return outcome;
+}
+
+// Undoes a move that failed before its source was touched: the copy and the journal go.
+Error MoveEngine::failWith(Error error, int destinationFd, const std::string& journalName) const {
+    if (topCreated_) {
+        ignoreResult(removeTree(destinationFd, partialName_, true),
+                     "what stays of the copy keeps its hidden partial name");
+    }
+    dropJournal(journalFolder_, journalName);
+    return error;
+}
+
+Result<MoveOutcome> MoveEngine::finish(int destinationFd, const std::string& toName) {
     if (removed_ == 0) {
-        ignoreResult(removeTree(destination.get(), toName, true),
+        ignoreResult(removeTree(destinationFd, toName, true),
                      "the failure being reported is the one that matters");
         if (removalError_ != 0) {
             return errorFromErrno(removalError_);
@@ -754,38 +1163,91 @@ Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& 
         return errorFromErrno(ENOENT);
     }
     MoveOutcome outcome;
-    if (removalError_ != 0 || changed_ ||
-        std::any_of(entries_.begin(), entries_.end(), [](const Entry& e) { return e.gone; })) {
-        removeCopiesOfWhatStays(destination.get(), toName);
+    if (removalError_ != 0 || changed_ || movedAway_ ||
+        std::any_of(entries_.begin(), entries_.end(),
+                    [](const Entry& e) { return e.gone || e.stays; })) {
+        removeCopiesOfWhatStays(0, destinationFd, toName);
         for (const auto& entry : entries_) {
             if (entry.named) {
-                outcome.leftAtSource.push_back(joined(from, entry.relative));
+                outcome.leftAtSource.push_back(joined(from_, entry.relative));
             }
         }
         if (removalError_ != 0) {
             outcome.removalError = errorFromErrno(removalError_);
         }
+        outcome.movedAway = movedAway_;
     }
     return outcome;
 }
 
 }  // namespace
 
+std::vector<InterruptedMove> finishInterruptedMoves(const std::string& journalFolder) {
+    std::vector<InterruptedMove> finished;
+    auto folderFd = openJournalFolder(journalFolder, false);
+    std::vector<std::string> names;
+    if (!folderFd || listNames(folderFd.value().get(), names) != 0) {
+        return finished;
+    }
+    std::sort(names.begin(), names.end());
+    for (const auto& name : names) {
+        if (name.size() <= kJournalSuffix.size() ||
+            name.compare(name.size() - kJournalSuffix.size(), kJournalSuffix.size(),
+                         kJournalSuffix) != 0 ||
+            !isTagOfGoneProcess(name.substr(0, name.size() - kJournalSuffix.size()))) {
+            continue;
+        }
+        // One finisher at a time: a paste and a start of the application may both look.
+        const UniqueFd fd(
+            ::openat(folderFd.value().get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        std::string bytes;
+        if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || !readAll(fd.get(), bytes)) {
+            continue;
+        }
+        struct stat still {};
+        if (::fstatat(folderFd.value().get(), name.c_str(), &still, AT_SYMLINK_NOFOLLOW) != 0) {
+            continue;  // finished by another process before the lock was ours
+        }
+        const auto record = decodeJournal(bytes);
+        std::optional<InterruptedMove> move;
+        if (record) {
+            move = finishFromJournal(*record);
+        }
+        if (!record || move) {
+            ignoreResult(::unlinkat(folderFd.value().get(), name.c_str(), 0),
+                         "a record left over is found finished next time");
+        }
+        if (move) {
+            finished.push_back(std::move(*move));
+        }
+    }
+    return finished;
+}
+
 Result<MoveOutcome> moveFileSystemItem(const std::string& from, const std::string& to,
-                                       MoveObserver* observer, const MoveFaults& faults) {
+                                       MoveObserver* observer, const MoveFaults& faults,
+                                       const std::string& journalFolder) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return MoveOutcome{};
     }
     if (errno != EXDEV) {
         return errorFromErrno(errno);
     }
-    MoveEngine engine(observer, faults);
+    MoveEngine engine(observer, faults, journalFolder);
     return engine.run(from, to);
 }
 
 Result<MoveOutcome> PosixFileSystem::moveItem(const std::string& from, const std::string& to,
                                               MoveObserver* observer) {
-    return moveFileSystemItem(from, to, observer);
+    return moveFileSystemItem(from, to, observer, {}, moveJournalFolder());
+}
+
+std::vector<InterruptedMove> PosixFileSystem::finishInterruptedMoves() {
+    return linux_platform::finishInterruptedMoves(moveJournalFolder());
+}
+
+std::string PosixFileSystem::moveJournalFolder() const {
+    return logsDirectory() + "/quenta-moves";
 }
 
 std::optional<std::string> PosixFileSystem::resolvedPath(const std::string& path) const {

@@ -28,6 +28,7 @@ class PosixFileSystem : public FileSystem {
     using FileSystem::moveItem;
     Result<MoveOutcome> moveItem(const std::string& from, const std::string& to,
                                  MoveObserver* observer) override;
+    std::vector<InterruptedMove> finishInterruptedMoves() override;
     Status trashItem(const std::string& path) override;
     using FileSystem::trashItems;
     [[nodiscard]] std::vector<Status> trashItems(const std::vector<std::string>& paths,
@@ -40,6 +41,8 @@ class PosixFileSystem : public FileSystem {
     [[nodiscard]] bool canCreateIn(const std::string& folder) const override;
     [[nodiscard]] std::string homeDirectory() const override;
     [[nodiscard]] std::string logsDirectory() const override;
+    // Where moves across filesystems record their intent: "quenta-moves" in the logs folder.
+    [[nodiscard]] std::string moveJournalFolder() const;
 
   private:
     // The file appended to last, kept open for the next line: a log gets one line an item of a

@@ -146,14 +146,35 @@ std::optional<Entries> readStore(int fd, const std::function<bool(std::string_vi
     return entries;
 }
 
-// The entries stored in the folder (see readStore): empty when there is no store file, or it is not
-// a regular file of the user's own, or it cannot be read whole.
-Entries readEntries(int folderFd, const std::function<bool(std::string_view)>& wanted) {
+// Whether `error` (an errno value) says a store that is there could not be read, rather than that
+// there is none of ours.
+bool isReadFailure(int error) {
+    return error == EACCES || error == EIO || error == ENOMEM || error == EMFILE || error == ENFILE;
+}
+
+// The entries stored in the folder (see readStore), with the texts of the types `wanted` picks:
+// empty when there is no store file, or it is not a regular file of the user's own, or not a whole
+// store; an error when there is one that cannot be opened or read (EACCES, EIO).
+Result<Entries> tryReadEntries(int folderFd, const std::function<bool(std::string_view)>& wanted) {
+    errno = 0;
     auto fd = openOwnFile(folderFd, kEntriesName, O_RDONLY);
     if (!fd) {
-        return {};
+        if (isReadFailure(errno)) {
+            return errorFromErrno(errno, kEntriesName);
+        }
+        return Entries{};
     }
-    return readStore(fd.value().get(), wanted).value_or(Entries{});
+    errno = 0;
+    auto entries = readStore(fd.value().get(), wanted);
+    if (!entries && isReadFailure(errno)) {
+        return errorFromErrno(errno, kEntriesName);
+    }
+    return std::move(entries).value_or(Entries{});
+}
+
+Entries readEntries(int folderFd, const std::function<bool(std::string_view)>& wanted) {
+    auto entries = tryReadEntries(folderFd, wanted);
+    return entries ? std::move(entries.value()) : Entries{};
 }
 
 Entries readAllEntries(int folderFd) {
@@ -331,6 +352,25 @@ bool PasteboardStore::hasString(std::string_view type) const {
     const Entries entries =
         readEntries(folderFd.value().get(), [](std::string_view) { return false; });
     return entries.find(type) != entries.end();
+}
+
+Result<std::optional<std::string>> PasteboardStore::readString(std::string_view type) const {
+    auto folderFd = openFolder(folder_, false);
+    if (!folderFd) {
+        if (folderFd.error().kind == ErrorKind::notFound) {
+            return std::optional<std::string>{};
+        }
+        return folderFd.error();
+    }
+    auto entries = tryReadEntries(folderFd.value().get(),
+                                  [type](std::string_view each) { return each == type; });
+    if (!entries) {
+        return entries.error();
+    }
+    if (const auto found = entries.value().find(type); found != entries.value().end()) {
+        return std::optional<std::string>{found->second};
+    }
+    return std::optional<std::string>{};
 }
 
 }  // namespace quenta::linux_platform

@@ -45,6 +45,10 @@ class PasteboardStore : public Pasteboard {
     Status replaceContents(const Entries& entries) override;
     Result<bool> clearContentsIfString(std::string_view type, std::string_view text) override;
     [[nodiscard]] std::optional<std::string> stringForType(std::string_view type) const override;
+    // Also fails when the store's file exists and cannot be read (EACCES, EIO).
+    [[nodiscard]] Result<std::optional<std::string>> readString(
+        std::string_view type) const override;
+
     [[nodiscard]] bool hasString(std::string_view type) const override;
 
     // The largest text and type of one entry, in bytes.

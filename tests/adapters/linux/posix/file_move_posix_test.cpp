@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -32,6 +33,7 @@ namespace quenta::testing {
 namespace {
 
 using linux_platform::errorFromErrno;
+using linux_platform::finishInterruptedMoves;
 using linux_platform::MoveFaults;
 using linux_platform::moveFileSystemItem;
 using linux_platform::MoveStep;
@@ -599,6 +601,155 @@ TEST_F(FileMoveEngineTest, AProcessKilledMidwayLeavesOnlyAHiddenPartialThatTheNe
         writeFile(source / "next", "next");
         ASSERT_TRUE(files.moveItem(source / "next", target / "next").ok());
         EXPECT_EQ(listing(target.path()), "next\n");
+    }
+}
+
+// Another program swaps or takes away a folder of the cut at the removal step: nothing outside
+// the cut is removed, and what stayed is reported where it is now.
+TEST_F(FileMoveEngineTest, AFolderSwappedOrTakenAwayDuringTheRemovalRedirectsNothing) {
+    struct Case {
+        std::string name;
+        std::function<void(const std::string& dir)> act;  // at the first removal
+        std::string nowAt;  // where the rest of the tree is then, relative to the source folder
+    };
+    const auto swap = [](const std::string& folder, const std::string& away) {
+        ASSERT_EQ(::rename(folder.c_str(), away.c_str()), 0);
+        ASSERT_EQ(::symlink("victim", folder.c_str()), 0);
+    };
+    const std::vector<Case> cases = {
+        {"the cut folder swapped for a link",
+         [&](const std::string& dir) { swap(dir + "/tree", dir + "/tree-away"); }, "tree-away"},
+        {"a folder inside swapped for a link",
+         [&](const std::string& dir) {
+             ASSERT_EQ(::rename((dir + "/tree/sub").c_str(), (dir + "/sub-away").c_str()), 0);
+             ASSERT_EQ(::symlink("../victim", (dir + "/tree/sub").c_str()), 0);
+         },
+         ""},
+        {"the cut folder moved to the Trash",
+         [&](const std::string& dir) {
+             ASSERT_EQ(::rename((dir + "/tree").c_str(), (dir + "/trashed").c_str()), 0);
+         },
+         "trashed"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        TempDir source;
+        TempDir target("/dev/shm");
+        buildTree(source / "tree");
+        buildTree(source / "victim");  // the same names, outside the cut
+        ASSERT_EQ(::mkdir((source / "victim/sub/more").c_str(), 0700), 0);
+        const auto victim = describeTree(source / "victim");
+        const auto before = describeTree(source / "tree");
+        int removals = 0;
+        MoveFaults faults;
+        faults.inject = [&](MoveStep step, const std::string&) {
+            if (step == MoveStep::removeEntry && ++removals == 1) {
+                test.act(source.path());
+            }
+            return 0;
+        };
+        const auto moved = moveFileSystemItem(source / "tree", target / "tree", nullptr, faults);
+        EXPECT_EQ(describeTree(source / "victim"), victim);
+        ASSERT_TRUE(moved.ok()) << failure(moved);
+        if (test.nowAt.empty()) {
+            EXPECT_FALSE(moved.value().leftAtSource.empty());
+        } else {
+            ASSERT_TRUE(moved.value().movedAway.has_value());
+            EXPECT_EQ(moved.value().movedAway->from, source / "tree");
+            EXPECT_EQ(moved.value().movedAway->now, source / test.nowAt);
+            // Each file is at one place: the copy, or the folder where it is now.
+            auto together = describeTree(source / test.nowAt);
+            for (const auto& [path, description] : describeTree(target / "tree")) {
+                if (path != "." && description.find(" bytes") != std::string::npos) {
+                    EXPECT_EQ(together.count(path), 0U) << path;
+                }
+                together.insert({path, description});
+            }
+            EXPECT_EQ(together.size(), before.size());
+        }
+    }
+}
+
+TEST_F(FileMoveEngineTest, PathsLongerThanPathMaxMoveWhole) {
+    // 24 nested folders of 200 bytes each: about 4,800 bytes below the top.
+    const std::string segment(200, 'n');
+    std::string relative;
+    {
+        ASSERT_EQ(::mkdir((work / "deep").c_str(), 0755), 0);
+        int fd = ::open((work / "deep").c_str(), O_RDONLY | O_DIRECTORY);
+        for (int level = 0; level < 24; ++level) {
+            ASSERT_EQ(::mkdirat(fd, segment.c_str(), 0755), 0);
+            const int inner = ::openat(fd, segment.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = inner;
+            relative += "/" + segment;
+        }
+        const int file = ::openat(fd, "leaf.txt", O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_EQ(::write(file, "leaf", 4), 4);
+        ::close(file);
+        ::close(fd);
+    }
+    ASSERT_GT(relative.size(), std::size_t{PATH_MAX});
+    const auto moved = moveFileSystemItem(work / "deep", far / "deep");
+    ASSERT_TRUE(moved.ok()) << failure(moved);
+    EXPECT_EQ(moved.value(), MoveOutcome{});
+    EXPECT_FALSE(files.itemExists(work / "deep"));
+    EXPECT_EQ(
+        runCommand("cd " + shellQuote(far / "deep") + " && find . -name leaf.txt | wc -l").out,
+        "1\n");
+    ASSERT_EQ(runCommand("rm -rf " + shellQuote(far / "deep")).status, 0);
+}
+
+// Killed at a step and started again: the next process ends the move, each file exactly once.
+TEST_F(FileMoveEngineTest, AMoveKilledMidwayIsEndedFromItsJournal) {
+    struct Case {
+        MoveStep step;
+        int occurrence;
+        bool placed;  // finished forward (else undone)
+    };
+    for (const Case test :
+         {Case{MoveStep::placeCopy, 1, false}, Case{MoveStep::removeEntry, 1, true},
+          Case{MoveStep::removeEntry, 4, true}}) {
+        SCOPED_TRACE(static_cast<int>(test.step) * 10 + test.occurrence);
+        TempDir source;
+        TempDir target("/dev/shm");
+        TempDir journal;
+        buildTree(source / "tree");
+        const auto before = describeTree(source / "tree");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int seen = 0;
+            MoveFaults faults;
+            faults.inject = [&](MoveStep step, const std::string&) {
+                if (step == test.step && ++seen == test.occurrence) {
+                    ::kill(::getpid(), SIGKILL);
+                }
+                return 0;
+            };
+            (void)moveFileSystemItem(source / "tree", target / "tree", nullptr, faults,
+                                     journal / "moves");
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        const auto ended = finishInterruptedMoves(journal / "moves");
+        ASSERT_EQ(ended.size(), 1U);
+        EXPECT_EQ(ended[0].from, source / "tree");
+        EXPECT_EQ(ended[0].placed, test.placed);
+        EXPECT_TRUE(ended[0].outcome.leftAtSource.empty());
+        EXPECT_EQ(listing(journal / "moves"), "");
+        if (test.placed) {
+            EXPECT_EQ(listing(source.path()), "");
+            EXPECT_EQ(listing(target.path()), "tree\n");
+            EXPECT_EQ(describeTree(target / "tree"), before);
+        } else {
+            EXPECT_EQ(listing(target.path()), "");
+            EXPECT_EQ(describeTree(source / "tree"), before);
+        }
+        EXPECT_TRUE(finishInterruptedMoves(journal / "moves").empty());
     }
 }
 
