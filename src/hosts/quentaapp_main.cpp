@@ -208,6 +208,7 @@ int runHeadless(const Arguments& arguments, bool useDesktop) {
                                    &progress, &clock, localizer, &stop});
     // A paste that an earlier run left part-way is ended before any request.
     creator.finishInterruptedMoves();
+    const std::vector<std::string>& urls = arguments.urls;
     std::size_t handled = 0;
     for (; handled < urls.size() && !stop.stopRequested(); ++handled) {
         creator.handle(urls[handled], arguments.origin);

@@ -190,11 +190,11 @@ TEST_F(FinderSyncTest, TheTargetLineUsesDebugTextAndAFailedScriptIsLogged) {
     (void)finder.targetDirectoryURL();
     EXPECT_THAT(logMessages(),
                 ElementsAre("targetedURL=nil, selected=nil",
-                            "Finder AppleScript failed: Optional({\n    NSAppleScriptErrorNumber = "
-                            "-1743;\n})",
+                            "Finder AppleScript failed: Optional({\\x0a    NSAppleScriptErrorNumber = "
+                            "-1743;\\x0a})",
                             "targetedURL=nil, selected=Optional([])",
-                            "Finder AppleScript failed: Optional({\n    NSAppleScriptErrorNumber = "
-                            "-1743;\n})",
+                            "Finder AppleScript failed: Optional({\\x0a    NSAppleScriptErrorNumber = "
+                            "-1743;\\x0a})",
                             "targetedURL=Optional(\"/it\\'s \\\"q\\\"\"), "
                             "selected=Optional([\"/a\", \"/b\\nc\"])"));
     frontWindow.answer = Error{};
