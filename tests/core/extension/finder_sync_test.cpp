@@ -188,15 +188,16 @@ TEST_F(FinderSyncTest, TheTargetLineUsesDebugTextAndAFailedScriptIsLogged) {
     controller.targeted = "/it's \"q\"";
     controller.selected = std::vector<std::string>{"/a", "/b\nc"};
     (void)finder.targetDirectoryURL();
-    EXPECT_THAT(logMessages(),
-                ElementsAre("targetedURL=nil, selected=nil",
-                            "Finder AppleScript failed: Optional({\\x0a    NSAppleScriptErrorNumber = "
-                            "-1743;\\x0a})",
-                            "targetedURL=nil, selected=Optional([])",
-                            "Finder AppleScript failed: Optional({\\x0a    NSAppleScriptErrorNumber = "
-                            "-1743;\\x0a})",
-                            "targetedURL=Optional(\"/it\\'s \\\"q\\\"\"), "
-                            "selected=Optional([\"/a\", \"/b\\nc\"])"));
+    EXPECT_THAT(
+        logMessages(),
+        ElementsAre("targetedURL=nil, selected=nil",
+                    "Finder AppleScript failed: Optional({\\x0a    NSAppleScriptErrorNumber = "
+                    "-1743;\\x0a})",
+                    "targetedURL=nil, selected=Optional([])",
+                    "Finder AppleScript failed: Optional({\\x0a    NSAppleScriptErrorNumber = "
+                    "-1743;\\x0a})",
+                    "targetedURL=Optional(\"/it\\'s \\\"q\\\"\"), "
+                    "selected=Optional([\"/a\", \"/b\\nc\"])"));
     frontWindow.answer = Error{};
     EXPECT_EQ(finder.frontFinderWindowURL(), std::nullopt);
     EXPECT_EQ(logMessages().back(), "Finder AppleScript failed: nil");
