@@ -100,8 +100,10 @@ if [ "${1:-}" = --inside ]; then
       question="$(visible_window)"
       sleep 0.3
       [ "$key" = Escape ] && import -window "$question" "$shots/outside-request.png"
+      # A loaded machine may map the dialog before it takes keys: the key is sent again once.
       xdotool windowfocus --sync "$question" key "$key"
-      poll 5 no_visible_window || fail "$key left the question up"
+      poll 5 no_visible_window || xdotool windowfocus --sync "$question" key "$key"
+      poll 10 no_visible_window || fail "$key left the question up"
       sleep 0.3
       [ -e "$work/outside/新建文件夹" ] && fail "a request from outside was done after $key"
     else
@@ -110,8 +112,10 @@ if [ "${1:-}" = --inside ]; then
   done
   launch --from-scheme-handler -- "$outside" || fail "the request from outside was not taken"
   if poll 10 has_visible_window; then
+    sleep 0.3
     xdotool windowfocus --sync "$(visible_window)" key Tab key space
-    poll 5 test -d "$work/outside/新建文件夹" || fail "the confirmed request from outside was not done"
+    poll 10 test -d "$work/outside/新建文件夹" || fail "the confirmed request from outside was not done"
+    poll 10 no_visible_window || fail "the question stayed after the yes"
   fi
   grep -q "request from outside cancelled" "$work/home/.local/state/QuentaApp.log" ||
     fail "no log line for the cancelled request from outside"
@@ -249,7 +253,7 @@ env -i PATH="$PATH" LANG=C.UTF-8 DISPLAY=":$(cat "$work/display")" HOME="$work/h
   XDG_CONFIG_HOME="$work/home/.config" XDG_STATE_HOME="$work/home/.local/state" \
   XDG_DATA_HOME="$work/home/.local/share" XDG_RUNTIME_DIR="$work/runtime" \
   GDK_BACKEND=x11 GSK_RENDERER=cairo NO_AT_BRIDGE=1 GTK_A11Y=none \
-  timeout 120 dbus-run-session -- bash "$0" --inside "$app" "$shots" "$work" 2>"$work/session.err"
+  timeout 170 dbus-run-session -- bash "$0" --inside "$app" "$shots" "$work" 2>"$work/session.err"
 status=$?
 [ "$status" -ne 0 ] && tail -20 "$work/session.err"
 exit "$status"

@@ -113,6 +113,18 @@ TEST_F(DispatchTest, ARequestFromOutsideIsDoneOnlyOnThePersonsYes) {
     }
 }
 
+TEST_F(DispatchTest, AQuestionNamesTwentyItemsAndCountsTheOthers) {
+    std::string url = "quentaapp://trash?";
+    std::string asked = "另一个程序通过链接请求：\n\n将以下项目移到废纸篓：";
+    for (int i = 1; i <= 22; ++i) {
+        url += "path=/d/" + std::to_string(i) + "&";
+        asked += i <= 20 ? "\n/d/" + std::to_string(i) : "";
+    }
+    creator.handle(url, RequestOrigin::outside);
+    ASSERT_EQ(alerts.confirmations.size(), 1u);
+    EXPECT_EQ(alerts.confirmations[0].message, asked + "\n……另有项目：2");
+}
+
 TEST_F(DispatchTest, ItemsMayComeInAnyOrderAndOthersAreIgnored) {
     files.addDirectory("/d");
     creator.handle("quentaapp://create?x=1&path=/d&type=plainText&path=/elsewhere");
