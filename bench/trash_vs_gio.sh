@@ -98,7 +98,7 @@ run_case() {
   report "$name: $runs each, $n files a run" "gio trash" "$(median <"$work/gio.ns")" \
     "quentaapp" "$(median <"$work/app.ns")" "$4"
   if [ "${STRACE:-0}" = 1 ]; then
-    dir=$(make_files "$n" "strace-$name")
+    dir=$(make_files "$n" "strace-$n-$busy")
     [ "$busy" = 0 ] || start_writer
     TRACE="strace -c -f -o $work/strace.txt" trash_with "$n" "$dir" app >/dev/null
     [ "$busy" = 0 ] || stop_writer
