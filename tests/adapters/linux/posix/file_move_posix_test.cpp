@@ -558,6 +558,31 @@ TEST_F(FileMoveEngineTest, OnlyWhatWasCopiedAndIsUnchangedLeavesTheSource) {
     }
 }
 
+// Runs `move` in a child process that kills itself with SIGKILL at the `occurrence`th time it
+// reaches `at`: true when the child died so.
+template <typename Move>
+bool killedAt(MoveStep at, int occurrence, const Move& move) {
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return false;
+    }
+    if (child == 0) {
+        int seen = 0;
+        MoveFaults faults;
+        faults.inject = [&](MoveStep step, const std::string&) {
+            if (step == at && ++seen == occurrence) {
+                ::kill(::getpid(), SIGKILL);
+            }
+            return 0;
+        };
+        move(faults);
+        ::_exit(0);
+    }
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+           WTERMSIG(status) == SIGKILL;
+}
+
 TEST_F(FileMoveEngineTest, AProcessKilledMidwayLeavesOnlyAHiddenPartialThatTheNextMoveRemoves) {
     struct Case {
         MoveStep step;
@@ -573,23 +598,9 @@ TEST_F(FileMoveEngineTest, AProcessKilledMidwayLeavesOnlyAHiddenPartialThatTheNe
         TempDir target;
         buildTree(source / "tree");
         const auto before = describeTree(source / "tree");
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int seen = 0;
-            MoveFaults faults;
-            faults.inject = [&](MoveStep step, const std::string&) {
-                if (step == test.step && ++seen == test.occurrence) {
-                    ::kill(::getpid(), SIGKILL);
-                }
-                return 0;
-            };
+        ASSERT_TRUE(killedAt(test.step, test.occurrence, [&](const MoveFaults& faults) {
             (void)moveFileSystemItem(source / "tree", target / "tree", nullptr, faults);
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        }));
         EXPECT_EQ(describeTree(source / "tree"), before);
         const std::string left = listing(target.path());
         if (test.copyInPlace) {
@@ -716,24 +727,10 @@ TEST_F(FileMoveEngineTest, AMoveKilledMidwayIsEndedFromItsJournal) {
         TempDir journal;
         buildTree(source / "tree");
         const auto before = describeTree(source / "tree");
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            int seen = 0;
-            MoveFaults faults;
-            faults.inject = [&](MoveStep step, const std::string&) {
-                if (step == test.step && ++seen == test.occurrence) {
-                    ::kill(::getpid(), SIGKILL);
-                }
-                return 0;
-            };
+        ASSERT_TRUE(killedAt(test.step, test.occurrence, [&](const MoveFaults& faults) {
             (void)moveFileSystemItem(source / "tree", target / "tree", nullptr, faults,
                                      journal / "moves");
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status));
+        }));
 
         const auto ended = finishInterruptedMoves(journal / "moves");
         ASSERT_EQ(ended.size(), 1U);
