@@ -282,25 +282,27 @@ TEST_F(QuentaFinderTest, ACutLeavesOutNamesItsEntryCannotCarry) {
 }
 
 TEST_F(QuentaFinderTest, ATrashRequestBeyondTheOneArgumentLimitReachesQuentaapp) {
-    // 5,000 items make a URL of some 200 KiB; one argument holds at most 128 KiB.
+    // 1,200 items with names of 120 bytes make a URL of some 200 KiB; one argument holds at most
+    // 128 KiB. Long names rather than many items keep the trash itself short.
+    const std::string padding(115, 'x');
     runCommand("mkdir " + shellQuote(work / "many") + " && cd " + shellQuote(work / "many") +
-               " && seq -w 1 5000 | xargs touch");
+               " && seq -f '%04g-" + padding + "' 1 1200 | xargs touch");
     // The command goes into a script: it is itself too long for one argument of /bin/sh -c.
     std::string script = "exec env -u DISPLAY -u WAYLAND_DISPLAY HOME=" + shellQuote(home.path()) +
                          " XDG_DATA_HOME=" + shellQuote(home / "data") +
                          " XDG_RUNTIME_DIR=" + shellQuote(home / "runtime") + " " +
                          shellQuote(QUENTA_BIN_DIR "/quenta-finder") + " --targeted " +
                          shellQuote(work.path());
-    for (int i = 1; i <= 5000; ++i) {
-        char name[8];
-        std::snprintf(name, sizeof name, "%04d", i);
-        script += " --selected " + shellQuote(work / "many/" + name);
+    for (int i = 1; i <= 1200; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%04d-", i);
+        script += " --selected " + shellQuote(work / "many/" + number + padding);
     }
     writeFile(work / "trash.sh", script + " invoke trashItems </dev/null\n");
     const auto trash = runCommand("sh " + shellQuote(work / "trash.sh"));
     EXPECT_EQ(trash.status, 0) << trash.err;
     EXPECT_EQ(runCommand("ls -A " + shellQuote(work / "many") + " | wc -l").out, "0\n");
-    EXPECT_EQ(runCommand("ls " + shellQuote(home / "data/Trash/files") + " | wc -l").out, "5000\n");
+    EXPECT_EQ(runCommand("ls " + shellQuote(home / "data/Trash/files") + " | wc -l").out, "1200\n");
     EXPECT_THAT(extensionLog(), HasSubstr("] main app open request sent\n"));
 }
 
