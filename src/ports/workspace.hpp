@@ -18,6 +18,11 @@ class Workspace {
     // reported, as the caller has nothing to do about it.
     virtual void revealItems(const std::vector<std::string>& paths) = 0;
 
+    // Tells file managers that watch for it (those that do not watch the Trash themselves) that
+    // these items (absolute paths) have just been moved to the Trash, so that an open view of the
+    // Trash or of their folder shows it at once. Best effort, without waiting; by default nothing.
+    virtual void itemsTrashed(const std::vector<std::string>& /*paths*/) {}
+
     // Opens a file with the desktop's handler for it (a ".command" script runs in a new terminal
     // window). An error, with the platform's description, when nothing could be started.
     virtual Status openFile(const std::string& path) = 0;

@@ -12,6 +12,7 @@ namespace quenta::testing {
 class RecordingWorkspace : public Workspace {
   public:
     void revealItems(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
+    void itemsTrashed(const std::vector<std::string>& paths) override { trashed.push_back(paths); }
 
     Status openFile(const std::string& path) override {
         opened.push_back(path);
@@ -30,6 +31,7 @@ class RecordingWorkspace : public Workspace {
     }
 
     std::vector<std::vector<std::string>> revealed;
+    std::vector<std::vector<std::string>> trashed;
     std::vector<std::string> opened;
     bool openAnswer = true;
     std::vector<std::string> openedURLs;

@@ -9,10 +9,12 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
     // Existence is not tested first: a missing item fails with the platform's own message.
     const std::vector<Status> outcomes = ports_.fileSystem.trashItems(items);
     std::string failureLines;
+    std::vector<std::string> trashed;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const std::string& item = items[i];
         if (i < outcomes.size() && outcomes[i].ok()) {
             writeLog("trashed " + item);
+            trashed.push_back(item);
             continue;
         }
         const std::string description = i < outcomes.size()
@@ -23,6 +25,9 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
         }
         failureLines.append(lastPathComponent(item)).append(localized("：")).append(description);
         writeLog(std::string("trash failed ").append(item).append(": ").append(description));
+    }
+    if (!trashed.empty()) {
+        ports_.workspace.itemsTrashed(trashed);
     }
     if (!failureLines.empty()) {
         showAlert(localized("部分项目移到废纸篓失败：\n\n") + failureLines);
