@@ -23,7 +23,9 @@
 
 #include <glib-object.h>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -87,9 +89,32 @@ struct ItemNames {
     }
 };
 
+// The windows of a host whose own org.freedesktop.FileManager1 shows new items in the window
+// showing their folder: nothing to remember.
+struct NoWindows {
+    void commandGiven(GObject* /*window*/, const std::optional<std::string>& /*folder*/) {}
+};
+
+// A weak reference to a GObject that copies of a callback share.
+class SharedWeakRef {
+  public:
+    explicit SharedWeakRef(GObject* object) { g_weak_ref_init(&ref_, object); }
+    ~SharedWeakRef() { g_weak_ref_clear(&ref_); }
+    SharedWeakRef(const SharedWeakRef&) = delete;
+    SharedWeakRef& operator=(const SharedWeakRef&) = delete;
+
+    // A new reference, or null once the object is gone.
+    [[nodiscard]] GObject* take() { return static_cast<GObject*>(g_weak_ref_get(&ref_)); }
+
+  private:
+    GWeakRef ref_{};
+};
+
 // The module of one host. `Host` describes it:
 //   using Item = ...;                         the host's menu-item type (a GObject)
 //   using Clipboard = ...;                    the pasteboard of its toolkit
+//   using Windows = ...;                      remembers the windows commands were given in
+//                                             (`commandGiven(GObject* window, folder)`)
 //   static constexpr bool kSeparators;        whether it draws separator items
 //   static constexpr bool kOmitDisabled;      whether disabled actions are left out (the host
 //                                             would run them anyway)
@@ -108,9 +133,12 @@ class MenuModule {
     static void start() {
         if (extension_ == nullptr) {
             extension_ = new ModuleExtension<typename Host::Clipboard>;
+            windows_ = new typename Host::Windows;
         }
     }
     static void stop() {
+        delete windows_;
+        windows_ = nullptr;
         delete extension_;
         extension_ = nullptr;
     }
@@ -136,19 +164,24 @@ class MenuModule {
                 sizeof(Provider),      0,       trackProvider, nullptr};
     }
 
-    // The items of the menu `menuName` ("background", "selection") for what the host reported.
-    static GList* menuFor(const char* menuName, lp::MenuSituation reported) {
+    // The items of the menu `menuName` ("background", "selection") for what the host reported
+    // in `window` (a widget of the host's window; none where the host does not say).
+    static GList* menuFor(const char* menuName, lp::MenuSituation reported,
+                          GObject* window = nullptr) {
         if (extension_ == nullptr) {
             return nullptr;
         }
         const auto situation = answer(std::move(reported));
         const Menu menu = extension_->finder.menu();
         ItemNames names{std::string("QuentaExtension-") + menuName + "-"};
-        return renderItems(menu.items, situation, names);
+        return renderItems(menu.items, {situation, window}, names);
     }
 
-    // The toolbar button: the extension's name, tool tip and icon, holding the same menu.
-    static GList* toolbarFor(lp::MenuSituation reported) {
+    // The toolbar button: the extension's name, tool tip and icon, holding the same menu. A host
+    // that draws the button without its submenu (Caja) only activates it: the button then has the
+    // host pop the menu up (`Host::popUpMenu(items, window, run)`, `run` taking an item's
+    // selector), as the background menu would show it.
+    static GList* toolbarFor(lp::MenuSituation reported, GObject* window) {
         if (extension_ == nullptr) {
             return nullptr;
         }
@@ -158,15 +191,39 @@ class MenuModule {
         Item* button = Host::newItem("QuentaExtension-toolbar", finder.toolbarItemName().c_str(),
                                      finder.toolbarItemToolTip().c_str(), image.iconName.c_str());
         ItemNames names{"QuentaExtension-toolbar-"};
-        Host::setSubmenu(button, renderItems(finder.menu().items, situation, names));
+        Host::setSubmenu(button, renderItems(finder.menu().items, {situation, window}, names));
+        g_signal_connect_data(button, "activate", G_CALLBACK(popUpToolbarMenu),
+                              new Activation("", {situation, window}), deleteActivation,
+                              static_cast<GConnectFlags>(0));
         return g_list_append(nullptr, button);
     }
 
   private:
-    // What an activated item runs: its selector against the situation of the menu it belongs to.
+    // What a rendered menu was built for: the situation and the host's window it was shown in.
+    struct Origin {
+        std::shared_ptr<const lp::MenuSituation> situation;
+        GObject* window;
+    };
+
+    // What an activated item runs: its selector against the situation of the menu it belongs to;
+    // the window is held weakly, as the item may outlive it.
     struct Activation {
+        Activation(std::string item, const Origin& origin)
+            : selector(std::move(item)), situation(origin.situation) {
+            g_weak_ref_init(&window, origin.window);
+        }
+        ~Activation() { g_weak_ref_clear(&window); }
+        Activation(const Activation&) = delete;
+        Activation& operator=(const Activation&) = delete;
+
+        // The window, a new reference, or null once it is gone.
+        [[nodiscard]] GObject* takeWindow() const {
+            return static_cast<GObject*>(g_weak_ref_get(const_cast<GWeakRef*>(&window)));
+        }
+
         std::string selector;
         std::shared_ptr<const lp::MenuSituation> situation;
+        GWeakRef window;
     };
 
     static std::set<GObject*>& providers() {
@@ -183,12 +240,22 @@ class MenuModule {
 
     static void activate(GObject*, gpointer data) {
         const auto* activation = static_cast<const Activation*>(data);
+        GObject* window = activation->takeWindow();
+        run(activation->selector, activation->situation, window);
+        g_clear_object(&window);
+    }
+
+    // Runs an item's selector against the situation of its menu, shown in `window` (may be null).
+    static void run(const std::string& selector,
+                    const std::shared_ptr<const lp::MenuSituation>& situation, GObject* window) {
         if (extension_ == nullptr) {
             return;
         }
-        extension_->controller.answer(activation->situation);
+        extension_->controller.answer(situation);
+        // Before the command: the application may reveal its result at once.
+        windows_->commandGiven(window, situation->targeted);
         quenta::ignoreResult(
-            extension_->finder.perform(activation->selector),
+            extension_->finder.perform(selector),
             "the action logs its own failure; the file manager has no place to show it");
         // What the item did may change the menus (a cut enables paste, a paste or a copy of the
         // path ends the cut); hosts that keep a menu until they are told (Nemo and Caja keep a
@@ -202,9 +269,27 @@ class MenuModule {
         delete static_cast<Activation*>(data);
     }
 
+    // The menu of the toolbar button, built afresh for the situation the button was made for.
+    static void popUpToolbarMenu(GObject*, gpointer data) {
+        const auto* activation = static_cast<const Activation*>(data);
+        if (extension_ == nullptr) {
+            return;
+        }
+        extension_->controller.answer(activation->situation);
+        GObject* window = activation->takeWindow();
+        Host::popUpMenu(
+            extension_->finder.menu().items, window,
+            [situation = activation->situation,
+             origin = std::make_shared<SharedWeakRef>(window)](const std::string& selector) {
+                GObject* shown = origin->take();
+                run(selector, situation, shown);
+                g_clear_object(&shown);
+            });
+        g_clear_object(&window);
+    }
+
     // The items of one menu level in the model's order.
-    static GList* renderItems(const std::vector<MenuItem>& items,
-                              const std::shared_ptr<const lp::MenuSituation>& situation,
+    static GList* renderItems(const std::vector<MenuItem>& items, const Origin& origin,
                               ItemNames& names) {
         GList* rendered = nullptr;
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -215,9 +300,9 @@ class MenuModule {
                 while (i + 1 < items.size() && items[i + 1].kind == MenuItem::Kind::item) {
                     group.submenu.push_back(items[++i]);
                 }
-                made = renderItem(group, situation, names);
+                made = renderItem(group, origin, names);
             } else {
-                made = renderItem(items[i], situation, names);
+                made = renderItem(items[i], origin, names);
             }
             if (made != nullptr) {
                 rendered = g_list_prepend(rendered, made);
@@ -226,9 +311,7 @@ class MenuModule {
         return g_list_reverse(rendered);
     }
 
-    static Item* renderItem(const MenuItem& item,
-                            const std::shared_ptr<const lp::MenuSituation>& situation,
-                            ItemNames& names) {
+    static Item* renderItem(const MenuItem& item, const Origin& origin, ItemNames& names) {
         if (item.kind == MenuItem::Kind::separator) {
             if constexpr (Host::kSeparators) {
                 return Host::newSeparator(names.nameFor(item).c_str());
@@ -245,17 +328,19 @@ class MenuModule {
         Item* rendered = Host::newItem(name.c_str(), item.title.c_str(), "", icon);
         g_object_set(rendered, "sensitive", item.isEnabled() ? TRUE : FALSE, nullptr);
         if (!item.submenu.empty()) {
-            Host::setSubmenu(rendered, renderItems(item.submenu, situation, names));
+            Host::setSubmenu(rendered, renderItems(item.submenu, origin, names));
         }
         if (!item.action.empty()) {
             g_signal_connect_data(rendered, "activate", G_CALLBACK(activate),
-                                  new Activation{item.action, situation}, deleteActivation,
+                                  new Activation(item.action, origin), deleteActivation,
                                   static_cast<GConnectFlags>(0));
         }
         return rendered;
     }
 
     static inline ModuleExtension<typename Host::Clipboard>* extension_ = nullptr;
+    // The windows where commands were given, offered to the application's reveals.
+    static inline typename Host::Windows* windows_ = nullptr;
 };
 
 }  // namespace quenta::hosts

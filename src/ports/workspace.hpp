@@ -18,6 +18,11 @@ class Workspace {
     // reported, as the caller has nothing to do about it.
     virtual void revealItems(const std::vector<std::string>& paths) = 0;
 
+    // Tells file managers that watch for it (those that do not watch the Trash themselves) that
+    // these items (absolute paths) have just been moved to the Trash, so that an open view of the
+    // Trash or of their folder shows it at once. Best effort, without waiting; by default nothing.
+    virtual void itemsTrashed(const std::vector<std::string>& /*paths*/) {}
+
     // Opens a new terminal window in `folder` (an absolute path to a folder) running the user's
     // login shell. An error, with the reason, when no terminal could be started; a terminal that
     // started counts as opened whatever it does next. Nothing is left behind on Linux, where the

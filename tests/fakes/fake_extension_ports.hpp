@@ -22,10 +22,12 @@ class FakeFileManagerController : public FileManagerController {
         ++questions;
         return selected;
     }
+    [[nodiscard]] std::optional<std::string> placeAddress() const override { return address; }
     void setDirectoryURLs(const std::vector<std::string>& folders) override {
         observedFolders = folders;
     }
 
+    std::optional<std::string> address;
     std::optional<std::string> targeted;
     std::optional<std::vector<std::string>> selected;
     std::vector<std::string> observedFolders;

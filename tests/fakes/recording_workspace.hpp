@@ -12,6 +12,7 @@ namespace quenta::testing {
 class RecordingWorkspace : public Workspace {
   public:
     void revealItems(const std::vector<std::string>& paths) override { revealed.push_back(paths); }
+    void itemsTrashed(const std::vector<std::string>& paths) override { trashed.push_back(paths); }
 
     Status openTerminal(const std::string& folder) override {
         terminals.push_back(folder);
@@ -33,6 +34,7 @@ class RecordingWorkspace : public Workspace {
     // The folders terminals were opened in.
     std::vector<std::string> terminals;
     bool terminalAnswer = true;
+    std::vector<std::vector<std::string>> trashed;
     std::vector<std::string> openedURLs;
     // Addresses the workspace cannot open; every other one opens.
     std::set<std::string> refusedURLs;

@@ -4,8 +4,9 @@
 # the driver one session bus, and a private PID namespace (where permitted)
 # makes sure nothing outlives the run. The user is played with the mouse (xdotool) and the menu is
 # read from the accessibility tree (gtk3_xvfb_menu.py), not from pixel offsets: right-click the
-# background of an empty folder, pick "Lumvik" -> "Markdown (.md)" with the keyboard, and the file
-# appears.
+# background of a folder, pick "Lumvik" -> "Markdown (.md)" with the keyboard, and the file
+# appears; again after entering a subfolder by typing its location, and after going Back, where
+# the background menu is still the folder's own (never the folder as a selected item).
 # Screenshots of every step are saved in OUTPUT_DIR.
 #
 # Usage: dolphin_xvfb_test.sh PLUGIN OUTPUT_DIR [--sanitized]
@@ -82,7 +83,7 @@ wait_for() {
 
 if [ "$QUENTA_XVFB_INNER" = 1 ]; then
   # --- The display, then the session. -----------------------------------------------------------
-  mkdir -p "$folder" "$home/Desktop" "$home/.local/state" "$home/.config/QuentaFinderExtension" \
+  mkdir -p "$folder/Sub" "$home/Desktop" "$home/.local/state" "$home/.config/QuentaFinderExtension" \
     "$work/runtime"
   chmod 700 "$work/runtime"
   # No update check is due, so nothing goes to the network.
@@ -122,28 +123,47 @@ sleep 2  # let the view lay out
 shot 1-window
 
 # Without a window manager the window sits at 0,0; three quarters across and down its view is
-# blank in an empty folder.
+# blank in these small folders.
 eval "$(xdotool getwindowgeometry --shell "$(window)")"
-xdotool mousemove $((WIDTH * 3 / 4)) $((HEIGHT * 3 / 4)) click 3
-sleep 1
-shot 2-background-menu
-# Qt exposes the window but not its pop-up menus on the accessibility bus, so the menu is walked
-# with the keyboard from its end, past Dolphin's last item ("Properties"): "打开终端", "拷贝路径",
-# then "Lumvik" (the disabled items between are skipped); Right opens it on its first enabled
-# item, "文本文档 (.txt)", and two Downs reach "Markdown (.md)".
-xdotool key --delay 150 Up Up Up Up
+blank_x=$((WIDTH * 3 / 4))
+blank_y=$((HEIGHT * 3 / 4))
+# create_markdown STEP FILE: "Lumvik" -> "Markdown (.md)" from the background menu makes FILE.
+create_markdown() {
+  xdotool mousemove "$blank_x" "$blank_y" click 3
+  sleep 1
+  shot "$1-background-menu"
+  # Qt exposes the window but not its pop-up menus on the accessibility bus, so the menu is walked
+  # with the keyboard from its end, past Dolphin's last item ("Properties"): "打开终端",
+  # "拷贝路径", then "Lumvik" (the disabled items between, cut and trash with nothing selected
+  # among them, are skipped); Right opens it on its first enabled item, "文本文档 (.txt)", and two
+  # Downs reach "Markdown (.md)".
+  xdotool key --delay 150 Up Up Up Up
+  sleep 0.5
+  xdotool key --delay 150 Right
+  sleep 0.5
+  xdotool key --delay 150 Down Down
+  sleep 0.5
+  shot "$1-markdown"
+  xdotool key Return
+  wait_for 15 test -f "$2" || fail "$2 did not appear (step $1)"
+  [ "$(cat "$2")" = "# Untitled" ] || fail "$2 has the wrong contents"
+  sleep 1
+  shot "$1-created"
+}
+
+create_markdown 2 "$folder/新建Markdown.md"
+# A location typed into the location bar.
+xdotool key Escape ctrl+l
 sleep 0.5
-shot 3-lumvik
-xdotool key --delay 150 Right
-sleep 0.5
-xdotool key --delay 150 Down Down
-sleep 0.5
-shot 4-markdown
+xdotool type --delay 20 "$folder/Sub"
 xdotool key Return
-wait_for 15 test -f "$folder/新建Markdown.md" || fail "新建Markdown.md did not appear in $folder"
-[ "$(cat "$folder/新建Markdown.md")" = "# Untitled" ] || fail "新建Markdown.md has the wrong contents"
-sleep 1
-shot 5-created
-ls -A "$folder" >"$output/folder.txt"
-[ "$(ls -A "$folder" | wc -l)" -eq 1 ] || fail "$folder holds other items than expected"
-echo "ok: dolphin: 新建Markdown.md created from \"Lumvik\" in the background menu of an empty folder (screenshots in $output)"
+sleep 1.5
+create_markdown 3 "$folder/Sub/新建Markdown.md"
+# Back to the folder.
+xdotool key Escape alt+Left
+sleep 1.5
+create_markdown 4 "$folder/新建Markdown 2.md"
+ls -AR "$folder" >"$output/folder.txt"
+[ "$(ls -A "$folder" | wc -l)" -eq 3 ] || fail "$folder holds other items than expected"
+[ "$(ls -A "$folder/Sub" | wc -l)" -eq 1 ] || fail "$folder/Sub holds other items than expected"
+echo "ok: dolphin: 新建Markdown.md created from \"Lumvik\" in the background menu of a folder, of a typed location and after Back (screenshots in $output)"

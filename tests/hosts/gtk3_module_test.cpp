@@ -190,8 +190,8 @@ TEST_F(QUENTA_SUITE, AnItemRunsAgainstItsOwnMenuAndNonLocalPlacesCountAsAbsent) 
     EXPECT_EQ(runCommand("ls " + shellQuote(work / "later")).out, "");
 
     const Items remote(host->backgroundItems("sftp://example.invalid/srv"));
-    ASSERT_TRUE(remote.activate("copyPath"));  // the desktop folder stands in
-    EXPECT_THAT(log(), HasSubstr("] copied paths: [\"" + (*home / "Desktop") + "\"]\n"));
+    ASSERT_TRUE(remote.activate("copyPath"));  // the place's address, never the desktop folder
+    EXPECT_THAT(log(), HasSubstr("] copied paths: [\"sftp://example.invalid/srv\"]\n"));
 }
 
 TEST_F(QUENTA_SUITE, CutThenPasteFromTheNextMenu) {

@@ -7,6 +7,8 @@
 #        gtk3_xvfb_menu.py APPLICATION --enabled LABEL   whether the showing item is enabled
 #        gtk3_xvfb_menu.py APPLICATION --button LABEL    print the tool tip of the showing
 #                                                        push button with this label
+#        gtk3_xvfb_menu.py APPLICATION --where LABEL     print "X Y", the screen position of the
+#                                                        middle of that button, to click it
 #        gtk3_xvfb_menu.py APPLICATION --dump     print the tree of showing menu items
 # Exit status: 0 done (or enabled), 1 an item was not found, could not be clicked or is disabled.
 import sys
@@ -96,10 +98,14 @@ def main():
             if showing(item):
                 print("  " * depth + (item.get_name() or ""))
         return 0
-    if sys.argv[2] == "--button" and len(sys.argv) == 4:
+    if sys.argv[2] in ("--button", "--where") and len(sys.argv) == 4:
         for button in buttons(application(app_name)):
             if button.get_name() == sys.argv[3] and showing(button):
-                print(button.get_description() or "")
+                if sys.argv[2] == "--where":
+                    box = button.get_extents(Atspi.CoordType.SCREEN)
+                    print(box.x + box.width // 2, box.y + box.height // 2)
+                else:
+                    print(button.get_description() or "")
                 return 0
         print(f"no showing push button '{sys.argv[3]}' in {app_name}", file=sys.stderr)
         return 1

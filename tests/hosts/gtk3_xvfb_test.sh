@@ -4,10 +4,12 @@
 # extension folder, a private PID namespace makes sure nothing outlives the run, dbus-run-session
 # gives the file manager, its accessibility bus and the driver one session bus. The user is played
 # with the keyboard and the mouse (xdotool) and the menus are read from the accessibility tree
-# (gtk3_xvfb_menu.py), not from pixel offsets: in Caja, find the toolbar button; select the file of a folder and pick "剪切" in its
-# menu, go to another folder, right-click its background and pick "粘贴到此处" (the file moves
-# there; the paste item of a folder shown before the cut is enabled too), right-click again and pick "Lumvik" -> "Markdown (.md)" (the file appears). Screenshots
-# of every step are saved in OUTPUT_DIR.
+# (gtk3_xvfb_menu.py), not from pixel offsets: in Caja, find the toolbar button; select the two
+# files of a folder and pick "剪切" in their menu, go to another folder, right-click its background
+# and pick "粘贴到此处" (the files move there; the paste item of a folder shown before the cut is
+# enabled too), right-click again and pick "Lumvik" -> "Markdown (.md)" (the file appears). The
+# pasted and the new items show in the one window: no other window opens. Screenshots of every
+# step are saved in OUTPUT_DIR.
 #
 # Usage: gtk3_xvfb_test.sh HOST MODULE OUTPUT_DIR [--sanitized]    HOST: nemo, caja or thunar
 # With QUENTA_XVFB_LANGUAGE set (en, zh_CN) the file manager runs in that language (under the
@@ -109,7 +111,7 @@ if [ "$QUENTA_XVFB_INNER" = 1 ]; then
   mkdir -p "$folder" "$other" "$home/Desktop" "$home/.local/state" \
     "$home/.config/QuentaFinderExtension" "$work/runtime"
   chmod 700 "$work/runtime"
-  touch "$folder/existing.txt"
+  touch "$folder/existing.txt" "$folder/second.txt"
   # No update check is due, so nothing goes to the network.
   echo '{"UpdateNextCheckDate": {"$date": 4102444800000}}' \
     >"$home/.config/QuentaFinderExtension/defaults.json"
@@ -149,7 +151,22 @@ has_window() {
 wait_for 30 has_window || fail "no $host window within 30 s"
 sleep 2  # let the view lay out its items
 shot 1-window
+windows() {
+  xdotool search --onlyvisible --class "$host" 2>/dev/null | wc -l
+}
+windows_at_start="$(windows)"
+# A reveal that opens a window does so within a second or two of the item's appearing.
+one_window() {  # one_window WHAT
+  sleep 2
+  [ "$(windows)" -eq "$windows_at_start" ] || fail "$1 opened another window ($(windows) now)"
+}
 
+pick() {  # pick SHOT LABEL...: click the menu items with these labels, in turn
+  name="$1"; shift
+  sleep 0.5
+  shot "$name"
+  /usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" "$@" || fail "could not pick $* in $host's menu"
+}
 # Caja's toolbar shows the extension's button, with its tool tip, once the window is wide enough.
 if [ "$host" = caja ]; then
   xdotool windowsize "$(window)" 1200 600
@@ -158,6 +175,17 @@ if [ "$host" = caja ]; then
     fail "Caja's toolbar shows no \"Lumvik\" button"
   [ "$tip" = "在当前位置新建文件" ] || fail "the toolbar button's tool tip is '$tip'"
   shot 1-toolbar
+  # Clicked, it opens the background's menu: "Lumvik" -> "Markdown (.md)" makes the file.
+  where="$(/usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" --where Lumvik)" ||
+    fail "the toolbar button has no place on the screen"
+  # shellcheck disable=SC2086 # "X Y"
+  xdotool mousemove $where click 1
+  pick 1-toolbar-menu Lumvik "Markdown (.md)"
+  xdotool mousemove 10 790  # away from the button, whose tool tip would count as a window
+  wait_for 15 test -f "$folder/新建Markdown.md" ||
+    fail "the toolbar button's menu did not make 新建Markdown.md in $folder"
+  one_window "the toolbar's new file"
+  rm "$folder/新建Markdown.md"
 fi
 
 # Without a window manager the window sits at 0,0; three quarters across and down its view is
@@ -165,12 +193,6 @@ fi
 eval "$(xdotool getwindowgeometry --shell "$(window)")"
 blank_x=$((WIDTH * 3 / 4))
 blank_y=$((HEIGHT * 3 / 4))
-pick() {  # pick SHOT LABEL...: click the menu items with these labels, in turn
-  name="$1"; shift
-  sleep 0.5
-  shot "$name"
-  /usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" "$@" || fail "could not pick $* in $host's menu"
-}
 go_to() {  # go_to FOLDER: through the location bar
   xdotool key ctrl+l
   sleep 0.5
@@ -179,14 +201,16 @@ go_to() {  # go_to FOLDER: through the location bar
   sleep 1.5
 }
 
-# The selection menu of the folder's one file (selected with the keyboard): "剪切" cuts it.
+# The selection menu of the folder's two files (selected with the keyboard): "剪切" cuts them.
 xdotool mousemove "$blank_x" "$blank_y" click 1
 xdotool key ctrl+a
 sleep 0.5
 xdotool key shift+F10
 pick 2-selection-menu "$cut_label"
-wait_for 10 grep -qF "cut paths: [\"$folder/existing.txt\"]" "$log" ||
-  fail "$cut_label in the selection menu did not cut existing.txt"
+both_cut() {
+  grep -F "cut paths: " "$log" | grep -F "$folder/existing.txt" | grep -qF "$folder/second.txt"
+}
+wait_for 10 both_cut || fail "$cut_label in the selection menu did not cut existing.txt and second.txt"
 xdotool key Escape
 
 # The background menu of the folder already shown offers the paste at once, even where the host
@@ -197,12 +221,14 @@ sleep 0.5
   fail "$paste_label is not enabled in the background menu after the cut"
 xdotool key Escape
 
-# Another folder's background menu: "粘贴到此处" moves the file there.
+# Another folder's background menu: "粘贴到此处" moves the files there.
 go_to "$other"
 xdotool mousemove "$blank_x" "$blank_y" click 3
 pick 3-background-menu "$paste_label"
-wait_for 15 test -f "$other/existing.txt" || fail "existing.txt was not pasted into $other"
-[ ! -e "$folder/existing.txt" ] || fail "existing.txt is still in $folder"
+wait_for 15 test -f "$other/second.txt" || fail "second.txt was not pasted into $other"
+[ -f "$other/existing.txt" ] && [ ! -e "$folder/existing.txt" ] ||
+  fail "existing.txt was not moved into $other"
+one_window "the paste"
 
 # The background menu again: "Lumvik" -> "Markdown (.md)" creates the file. Thunar holds each
 # group of file kinds in a submenu titled by its header; clicking that title leaves the menu open.
@@ -216,8 +242,8 @@ else
 fi
 wait_for 15 test -f "$other/$made" || fail "$made did not appear in $other"
 [ "$(cat "$other/$made")" = "# Untitled" ] || fail "$made has the wrong contents"
-sleep 1
+one_window "the new file"
 shot 5-created
 ls -A "$other" >"$output/folder.txt"
-[ "$(ls -A "$other" | wc -l)" -eq 2 ] || fail "$other holds other items than expected"
-echo "ok: $host: existing.txt cut from the selection menu and pasted from another folder's background menu, $made created from \"Lumvik\" (${QUENTA_XVFB_LANGUAGE:-untranslated}; screenshots in $output)"
+[ "$(ls -A "$other" | wc -l)" -eq 3 ] || fail "$other holds other items than expected"
+echo "ok: $host: two files cut from the selection menu and pasted from another folder's background menu, $made created from \"Lumvik\", both shown in the one window (${QUENTA_XVFB_LANGUAGE:-untranslated}; screenshots in $output)"

@@ -3,8 +3,9 @@
 # holding the module over Nautilus's extension folder, a private PID namespace makes sure nothing
 # outlives the run, dbus-run-session gives Nautilus its own session bus, and xdotool plays the user:
 # right-click the background of a folder, open the "Lumvik" submenu, pick "Markdown (.md)". The
-# file must appear in that folder. Before that, the selection menu of a file: "剪切" is enabled there
-# and cuts that file. Screenshots of every step are saved in OUTPUT_DIR.
+# file must appear in that folder, in the one window. Before that, the selection menu of a file:
+# "剪切" is enabled there and cuts that file. Then the Trash, a place without a local path:
+# "拷贝路径" copies its address. Screenshots of every step are saved in OUTPUT_DIR.
 #
 # Usage: nautilus_xvfb_test.sh MODULE OUTPUT_DIR [--sanitized]
 # Exit status: 0 passed, 1 failed, 77 skipped (not root, a tool missing, no namespaces, or a
@@ -125,9 +126,15 @@ xdotool mousemove 534 539 click 1
 wait_for 10 grep -qF "cut paths: [\"$folder/existing.txt\"]" "$log" ||
   fail "剪切 in the selection menu did not cut existing.txt"
 
-# The background menu: four items of Nautilus's own, then the module's; "Lumvik" is the second.
+# The background menu: Nautilus's own items (how many depends on what is installed), then the
+# module's, then "Properties". From the end with the keyboard, past the disabled items: "Properties",
+# "打开终端", "拷贝路径", "粘贴到此处" (a cut is pending), then "Lumvik", which opens its submenu.
+windows_before="$(windows)"
 open_menu 600 150 3-background-menu
-xdotool mousemove 650 359 click 1
+xdotool key --delay 150 Up Up Up Up Up
+sleep 0.5
+shot 3-lumvik
+xdotool key Return
 sleep 1
 shot 4-submenu
 xdotool mousemove 670 300 click 1  # "Markdown (.md)", the submenu's third file kind
@@ -135,8 +142,26 @@ wait_for 15 test -f "$folder/新建Markdown.md" || fail "新建Markdown.md did n
 [ "$(cat "$folder/新建Markdown.md")" = "# Untitled" ] || fail "新建Markdown.md has the wrong contents"
 wait_for 10 grep -q "main app open request sent" "$log" ||
   fail "the extension did not log that quentaapp took the request"
-sleep 1
+sleep 2
 shot 5-created
+[ "$(windows)" -eq "$windows_before" ] || fail "the new file opened another window"
 ls -A "$folder" >"$output/folder.txt"
 [ "$(ls -A "$folder" | wc -l)" -eq 3 ] || fail "the folder holds other items than expected"
-echo "ok: existing.txt cut from the selection menu, 新建Markdown.md created from the background menu (screenshots in $output)"
+
+# The Trash: in its background menu the last enabled item of the module's is "拷贝路径" (what
+# needs a folder is disabled there), which copies the Trash's address; nothing is made on the
+# Desktop.
+xdotool key Escape ctrl+l
+sleep 0.5
+xdotool type --delay 20 "trash:///"
+xdotool key Return
+sleep 2
+open_menu 600 150 6-trash-menu
+xdotool key --delay 150 Up Up  # "Properties", then "拷贝路径"
+sleep 0.5
+shot 7-trash-copy-path
+xdotool key Return
+wait_for 10 grep -qF 'copied paths: ["trash:///"]' "$log" ||
+  fail "拷贝路径 in the Trash did not copy the Trash's address"
+[ -z "$(ls -A "$home/Desktop")" ] || fail "something was made on the Desktop"
+echo "ok: existing.txt cut from the selection menu, 新建Markdown.md created from the background menu in the one window, the Trash's address copied from its background menu (screenshots in $output)"

@@ -107,6 +107,10 @@ Menu FinderSync::menu() {
     Menu root{"Lumvik", {}};
     const auto selected = ports_.controller.selectedItemURLs();
     const std::size_t selectionCount = selected ? selected->size() : 0;
+    // A place without a local path is no folder of ours: what needs one is disabled there rather
+    // than done somewhere else.
+    const bool inFolder = !atPlaceWithoutPath();
+    const std::optional<bool> folderCommand = inFolder ? std::nullopt : std::optional<bool>(false);
 
     MenuItem submenu{MenuItem::Kind::item, "Lumvik", "", symbolIcon("doc.badge.plus", std::nullopt),
                      std::nullopt,         {}};
@@ -124,7 +128,7 @@ Menu FinderSync::menu() {
                                        localized(kind.menuTitle()),
                                        std::string(selectorFor(kind)),
                                        fileIcon(kind),
-                                       std::nullopt,
+                                       folderCommand,
                                        {}});
         }
     }
@@ -136,14 +140,14 @@ Menu FinderSync::menu() {
                         std::move(image),     enabled,          {}};
     };
     root.items.push_back(
-        item(localized("新建空白文件夹"), "createFolder", "folder.badge.plus", std::nullopt));
+        item(localized("新建空白文件夹"), "createFolder", "folder.badge.plus", folderCommand));
     root.items.push_back(std::move(submenu));
     root.items.push_back(item(localized("剪切"), "cutItems", "scissors", selectionCount > 0));
     root.items.push_back(item(localized("粘贴到此处"), "pasteCutItems", "doc.on.clipboard",
-                              ports_.pasteboard.hasString(cutPathsPasteboardType)));
+                              inFolder && ports_.pasteboard.hasString(cutPathsPasteboardType)));
     root.items.push_back(item(localized("移到废纸篓"), "trashItems", "trash", selectionCount > 0));
     root.items.push_back(item(localized("拷贝路径"), "copyPath", "link", std::nullopt));
-    root.items.push_back(item(localized("打开终端"), "openTerminal", "terminal", std::nullopt));
+    root.items.push_back(item(localized("打开终端"), "openTerminal", "terminal", folderCommand));
 
     // The check started here ends later; what it finds shows in a later menu.
     updateChecker_.checkIfNeeded();
@@ -207,6 +211,9 @@ std::optional<std::string> FinderSync::targetDirectoryURL() {
     }
     const auto items = ports_.controller.selectedItemURLs();
     if (!items || items->empty()) {
+        if (atPlaceWithoutPath()) {
+            return std::nullopt;
+        }
         return frontFinderWindowURL();
     }
     const std::string& first = items->front();
@@ -220,10 +227,21 @@ std::vector<std::string> FinderSync::pathTargetURLs() {
     if (auto target = ports_.controller.targetedURL()) {
         return {*target};
     }
+    if (auto address = ports_.controller.placeAddress()) {
+        return {*address};
+    }
     if (auto front = frontFinderWindowURL()) {
         return {*front};
     }
     return {};
+}
+
+bool FinderSync::atPlaceWithoutPath() const {
+    if (ports_.controller.targetedURL()) {
+        return false;
+    }
+    const auto selected = ports_.controller.selectedItemURLs();
+    return (!selected || selected->empty()) && ports_.controller.placeAddress().has_value();
 }
 
 std::optional<std::string> FinderSync::frontFinderWindowURL() {

@@ -95,6 +95,8 @@ class FinderSync {
     [[nodiscard]] std::optional<std::string> targetDirectoryURL();
     [[nodiscard]] std::vector<std::string> pathTargetURLs();
     [[nodiscard]] std::optional<std::string> frontFinderWindowURL();
+    // Whether the file manager reported a place without a local path and nothing local in it.
+    [[nodiscard]] bool atPlaceWithoutPath() const;
     [[nodiscard]] bool isDirectory(const std::string& path) const;
 
     [[nodiscard]] MenuImage symbolIcon(std::string_view name,

@@ -11,10 +11,12 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
     const std::vector<Status> outcomes = ports_.fileSystem.trashItems(items, ports_.stopRequest);
     std::string failureLines;
     std::vector<std::string> notBegun;
+    std::vector<std::string> trashed;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const std::string& item = items[i];
         if (i < outcomes.size() && outcomes[i].ok()) {
             writeLog("trashed " + item);
+            trashed.push_back(item);
             continue;
         }
         if (i < outcomes.size() && outcomes[i].error().kind == ErrorKind::cancelled) {
@@ -35,6 +37,9 @@ void QuentaCreator::trashItems(const std::vector<std::string>& items) {
     }
     if (!notBegun.empty()) {
         writeLog("trash stopped, left in place: " + listForm(notBegun));
+    }
+    if (!trashed.empty()) {
+        ports_.workspace.itemsTrashed(trashed);
     }
     if (!failureLines.empty()) {
         showAlert(localized("部分项目移到废纸篓失败：\n\n") + failureLines);

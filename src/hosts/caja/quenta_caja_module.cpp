@@ -16,6 +16,8 @@ G_MODULE_EXPORT void caja_module_list_types(const GType** types, int* num_types)
 }
 
 #include "adapters/linux/gtk3/gtk3_clipboard_pasteboard.hpp"
+#include "adapters/linux/gtk3/gtk3_window_reveals.hpp"
+#include "hosts/gtk3_pop_up_menu.hpp"
 #include "hosts/menu_module.hpp"
 
 #include <libcaja-extension/caja-file-info.h>
@@ -29,9 +31,16 @@ namespace lp = quenta::linux_platform;
 struct Caja {
     using Item = CajaMenuItem;
     using Clipboard = lp::Gtk3ClipboardPasteboard;
+    // Its FileManager1 opens a new window for every item shown.
+    using Windows = lp::Gtk3WindowReveals;
     static constexpr bool kSeparators = false;
     static constexpr bool kOmitDisabled = false;
     static constexpr bool kGroupsAsSubmenus = false;
+    // Caja draws the toolbar button without its submenu and only activates it.
+    static void popUpMenu(const std::vector<quenta::MenuItem>& items, GObject* window,
+                          quenta::hosts::RunSelector run) {
+        quenta::hosts::popUpGtk3Menu(items, window, std::move(run), kOmitDisabled);
+    }
 
     static Item* newItem(const char* name, const char* label, const char* tip, const char* icon) {
         return caja_menu_item_new(name, label, tip, icon);
@@ -55,22 +64,27 @@ using Module = quenta::hosts::MenuModule<Caja>;
 
 GType providerType = 0;
 
-GList* getFileItems(CajaMenuProvider*, GtkWidget*, GList* files) {
+GList* getFileItems(CajaMenuProvider*, GtkWidget* window, GList* files) {
     if (files == nullptr) {
         return nullptr;
     }
-    return Module::menuFor("selection", lp::MenuSituationController::situationForSelection(
-                                            files, caja_file_info_get_location));
+    return Module::menuFor(
+        "selection",
+        lp::MenuSituationController::situationForSelection(files, caja_file_info_get_location),
+        G_OBJECT(window));
 }
 
-GList* getBackgroundItems(CajaMenuProvider*, GtkWidget*, CajaFileInfo* currentFolder) {
-    return Module::menuFor("background", lp::MenuSituationController::situationForFolder(
-                                             currentFolder, caja_file_info_get_location));
+GList* getBackgroundItems(CajaMenuProvider*, GtkWidget* window, CajaFileInfo* currentFolder) {
+    return Module::menuFor(
+        "background",
+        lp::MenuSituationController::situationForFolder(currentFolder, caja_file_info_get_location),
+        G_OBJECT(window));
 }
 
-GList* getToolbarItems(CajaMenuProvider*, GtkWidget*, CajaFileInfo* currentFolder) {
-    return Module::toolbarFor(lp::MenuSituationController::situationForFolder(
-        currentFolder, caja_file_info_get_location));
+GList* getToolbarItems(CajaMenuProvider*, GtkWidget* window, CajaFileInfo* currentFolder) {
+    return Module::toolbarFor(
+        lp::MenuSituationController::situationForFolder(currentFolder, caja_file_info_get_location),
+        G_OBJECT(window));
 }
 
 void initializeMenuProvider(gpointer iface, gpointer) {

@@ -29,6 +29,7 @@ namespace lp = quenta::linux_platform;
 struct Nautilus {
     using Item = NautilusMenuItem;
     using Clipboard = lp::DesktopClipboardPasteboard;
+    using Windows = quenta::hosts::NoWindows;
     static constexpr bool kSeparators = false;
     static constexpr bool kOmitDisabled = false;
     static constexpr bool kGroupsAsSubmenus = false;

@@ -17,6 +17,7 @@ G_MODULE_EXPORT void nemo_module_list_types(const GType** types, int* num_types)
 }
 
 #include "adapters/linux/gtk3/gtk3_clipboard_pasteboard.hpp"
+#include "adapters/linux/gtk3/gtk3_window_reveals.hpp"
 #include "hosts/menu_module.hpp"
 
 #include <libnemo-extension/nemo-file-info.h>
@@ -30,6 +31,8 @@ namespace lp = quenta::linux_platform;
 struct Nemo {
     using Item = NemoMenuItem;
     using Clipboard = lp::Gtk3ClipboardPasteboard;
+    // Its FileManager1 opens a new window for every item shown.
+    using Windows = lp::Gtk3WindowReveals;
     static constexpr bool kSeparators = true;
     static constexpr bool kOmitDisabled = false;
     static constexpr bool kGroupsAsSubmenus = false;
@@ -57,17 +60,21 @@ using Module = quenta::hosts::MenuModule<Nemo>;
 
 GType providerType = 0;
 
-GList* getFileItems(NemoMenuProvider*, GtkWidget*, GList* files) {
+GList* getFileItems(NemoMenuProvider*, GtkWidget* window, GList* files) {
     if (files == nullptr) {
         return nullptr;
     }
-    return Module::menuFor("selection", lp::MenuSituationController::situationForSelection(
-                                            files, nemo_file_info_get_location));
+    return Module::menuFor(
+        "selection",
+        lp::MenuSituationController::situationForSelection(files, nemo_file_info_get_location),
+        G_OBJECT(window));
 }
 
-GList* getBackgroundItems(NemoMenuProvider*, GtkWidget*, NemoFileInfo* currentFolder) {
-    return Module::menuFor("background", lp::MenuSituationController::situationForFolder(
-                                             currentFolder, nemo_file_info_get_location));
+GList* getBackgroundItems(NemoMenuProvider*, GtkWidget* window, NemoFileInfo* currentFolder) {
+    return Module::menuFor(
+        "background",
+        lp::MenuSituationController::situationForFolder(currentFolder, nemo_file_info_get_location),
+        G_OBJECT(window));
 }
 
 void initializeMenuProvider(gpointer iface, gpointer) {

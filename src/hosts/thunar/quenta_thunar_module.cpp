@@ -24,6 +24,7 @@ G_MODULE_EXPORT void thunar_extension_list_types(const GType** types, gint* n_ty
 }
 
 #include "adapters/linux/gtk3/gtk3_clipboard_pasteboard.hpp"
+#include "adapters/linux/gtk3/gtk3_window_reveals.hpp"
 #include "hosts/menu_module.hpp"
 
 namespace {
@@ -33,6 +34,8 @@ namespace lp = quenta::linux_platform;
 struct Thunar {
     using Item = ThunarxMenuItem;
     using Clipboard = lp::Gtk3ClipboardPasteboard;
+    // Its FileManager1 opens a new window for every item shown.
+    using Windows = lp::Gtk3WindowReveals;
     static constexpr bool kSeparators = false;
     static constexpr bool kOmitDisabled = true;
     static constexpr bool kGroupsAsSubmenus = true;
@@ -58,17 +61,21 @@ using Module = quenta::hosts::MenuModule<Thunar>;
 
 GType providerType = 0;
 
-GList* getFileMenuItems(ThunarxMenuProvider*, GtkWidget*, GList* files) {
+GList* getFileMenuItems(ThunarxMenuProvider*, GtkWidget* window, GList* files) {
     if (files == nullptr) {
         return nullptr;
     }
-    return Module::menuFor("selection", lp::MenuSituationController::situationForSelection(
-                                            files, thunarx_file_info_get_location));
+    return Module::menuFor(
+        "selection",
+        lp::MenuSituationController::situationForSelection(files, thunarx_file_info_get_location),
+        G_OBJECT(window));
 }
 
-GList* getFolderMenuItems(ThunarxMenuProvider*, GtkWidget*, ThunarxFileInfo* folder) {
-    return Module::menuFor("background", lp::MenuSituationController::situationForFolder(
-                                             folder, thunarx_file_info_get_location));
+GList* getFolderMenuItems(ThunarxMenuProvider*, GtkWidget* window, ThunarxFileInfo* folder) {
+    return Module::menuFor(
+        "background",
+        lp::MenuSituationController::situationForFolder(folder, thunarx_file_info_get_location),
+        G_OBJECT(window));
 }
 
 void initializeMenuProvider(gpointer iface, gpointer) {

@@ -247,6 +247,33 @@ TEST_F(FinderSyncTest, FolderCommandsWithoutATargetSendNothing) {
     EXPECT_THAT(launcher.sent, IsEmpty());
 }
 
+// A place without a local path (the Trash, a remote folder without FUSE): what needs a folder is
+// disabled and sends nothing, never falling back to the desktop folder; copy path copies the
+// place's address.
+TEST_F(FinderSyncTest, APlaceWithoutALocalPathIsNoFolder) {
+    frontWindow.answer = std::string("/Users/ann/Desktop");
+    controller.address = "sftp://host/srv/share";
+    for (auto selected : {std::optional<std::vector<std::string>>{},
+                          std::optional<std::vector<std::string>>{std::vector<std::string>{}}}) {
+        controller.selected = selected;
+        const Menu menu = finder.menu();
+        for (const char* action : {"createFolder", "createMarkdown", "pasteCutItems",
+                                   "openTerminal", "cutItems", "trashItems"}) {
+            EXPECT_FALSE(findMenuItem(menu, action)->isEnabled()) << action;
+        }
+        EXPECT_TRUE(findMenuItem(menu, "copyPath")->isEnabled());
+        for (const char* action :
+             {"createMarkdown", "createFolder", "pasteCutItems", "openTerminal"}) {
+            ASSERT_TRUE(finder.perform(action));
+        }
+        EXPECT_THAT(launcher.sent, IsEmpty());
+        ASSERT_TRUE(finder.perform("copyPath"));
+        EXPECT_EQ(pasteboard.stringForType(Pasteboard::kPlainTextType), "sftp://host/srv/share");
+    }
+    controller.targeted = "/Users/ann/Notes";  // a local folder wins
+    EXPECT_TRUE(findMenuItem(finder.menu(), "createFolder")->isEnabled());
+}
+
 TEST_F(FinderSyncTest, FolderCommandsSendTheirRequests) {
     files.addDirectory("/Users/ann/My Notes");
     controller.targeted = "/Users/ann/My Notes";

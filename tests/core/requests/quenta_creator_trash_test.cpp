@@ -30,6 +30,8 @@ TEST_F(TrashTest, AFailedItemInTheMiddleIsReportedAloneAndTheOthersStillGo) {
                     "访达右键Lumvik",
                     "部分项目移到废纸篓失败：\n\nb.txt：No such file or directory", "好"}));
     EXPECT_THAT(workspace.revealed, IsEmpty()) << "the file manager is not asked to show anything";
+    EXPECT_THAT(workspace.trashed, ElementsAre(ElementsAre("/w/a.txt", "/w/c.txt")))
+        << "the file managers hear of the trashed items only, once";
 }
 
 TEST_F(TrashTest, AllSucceedingShowsNothing) {

@@ -20,8 +20,38 @@ std::optional<std::string> MenuSituationController::takeLocalPath(GFile* locatio
     return result;
 }
 
+MenuSituation MenuSituationController::takeFolderSituation(GFile* location) {
+    MenuSituation situation;
+    if (location == nullptr) {
+        return situation;
+    }
+    char* uri = g_file_get_uri(location);
+    std::string address = uri != nullptr ? uri : "";
+    g_free(uri);
+    situation.targeted = takeLocalPath(location);
+    if (!situation.targeted && !address.empty()) {
+        situation.address = std::move(address);
+    }
+    return situation;
+}
+
+std::optional<std::string> MenuSituationController::parentAddress(GFile* location) {
+    GFile* parent = g_file_get_parent(location);
+    if (parent == nullptr) {
+        return std::nullopt;
+    }
+    char* uri = g_file_get_uri(parent);
+    g_object_unref(parent);
+    std::optional<std::string> address;
+    if (uri != nullptr) {
+        address = uri;
+        g_free(uri);
+    }
+    return address;
+}
+
 MenuSituation MenuSituationController::situationForPaths(std::vector<std::string> selected) {
-    MenuSituation situation{std::nullopt, std::move(selected)};
+    MenuSituation situation{std::nullopt, std::move(selected), std::nullopt};
     if (!situation.selected->empty()) {
         situation.targeted = parentPath(situation.selected->front());
     }
@@ -38,6 +68,10 @@ std::optional<std::string> MenuSituationController::targetedURL() const {
 
 std::optional<std::vector<std::string>> MenuSituationController::selectedItemURLs() const {
     return situation_ ? situation_->selected : std::nullopt;
+}
+
+std::optional<std::string> MenuSituationController::placeAddress() const {
+    return situation_ ? situation_->address : std::nullopt;
 }
 
 void MenuSituationController::setDirectoryURLs(const std::vector<std::string>& folders) {

@@ -1,5 +1,6 @@
 #include "adapters/linux/gio/workspace_gio.hpp"
 
+#include "adapters/linux/gio/window_reveal_names.hpp"
 #include "adapters/linux/posix/program_search.hpp"
 #include "adapters/linux/posix/terminal_command.hpp"
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quenta::linux_platform {
 namespace {
@@ -55,8 +57,27 @@ namespace {
 
 struct RevealCall {
     std::shared_ptr<GioWorkspace::Reveals> reveals;
-    std::string folder;
+    std::vector<std::string> paths;
+    int timeoutMs = 0;
+    GDBusConnection* bus = nullptr;
+    // The extension modules on the bus not yet asked, last first.
+    std::vector<std::string> windowOwners;
+
+    ~RevealCall() {
+        if (bus != nullptr) {
+            g_object_unref(bus);
+        }
+    }
 };
+
+std::string parentFolder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void delivered(std::unique_ptr<RevealCall> call) {
+    --call->reveals->pending;
+}
 
 void folderOpened(GObject*, GAsyncResult* result, gpointer data) {
     std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
@@ -65,12 +86,12 @@ void folderOpened(GObject*, GAsyncResult* result, gpointer data) {
         g_app_info_launch_default_for_uri_finish(result, &error),
         "the reveal is best effort: a folder that cannot be opened either is left at that");
     g_clear_error(&error);
-    --call->reveals->pending;
+    delivered(std::move(call));
 }
 
 // Opens the folder with the desktop's handler, without waiting.
 void openFolderInstead(std::unique_ptr<RevealCall> call) {
-    GFile* file = g_file_new_for_path(call->folder.c_str());
+    GFile* file = g_file_new_for_path(parentFolder(call->paths.front()).c_str());
     char* uri = g_file_get_uri(file);
     g_object_unref(file);
     g_app_info_launch_default_for_uri_async(uri, nullptr, nullptr, folderOpened, call.release());
@@ -83,7 +104,7 @@ void itemsShown(GObject* source, GAsyncResult* result, gpointer data) {
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
     if (reply != nullptr) {
         g_variant_unref(reply);
-        --call->reveals->pending;
+        delivered(std::move(call));
         return;
     }
     // No file manager on the bus, a refusal, or no answer in time.
@@ -91,9 +112,81 @@ void itemsShown(GObject* source, GAsyncResult* result, gpointer data) {
     openFolderInstead(std::move(call));
 }
 
-std::string parentFolder(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+void askFileManager(std::unique_ptr<RevealCall> call) {
+    GVariantBuilder uris;
+    g_variant_builder_init(&uris, G_VARIANT_TYPE("as"));
+    for (const auto& path : call->paths) {
+        GFile* file = g_file_new_for_path(path.c_str());
+        char* uri = g_file_get_uri(file);
+        g_variant_builder_add(&uris, "s", uri);
+        g_free(uri);
+        g_object_unref(file);
+    }
+    // Read before the call is handed over: argument order is unspecified.
+    GDBusConnection* bus = call->bus;
+    const int timeout = call->timeoutMs;
+    g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                           "org.freedesktop.FileManager1", "ShowItems",
+                           g_variant_new("(ass)", &uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                           timeout, nullptr, itemsShown, call.release());
+}
+
+void askNextWindowOwner(std::unique_ptr<RevealCall> call);
+
+void windowOwnerAnswered(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+    gboolean shown = FALSE;
+    if (reply != nullptr) {
+        g_variant_get(reply, "(b)", &shown);
+        g_variant_unref(reply);
+    }
+    if (shown != FALSE) {
+        delivered(std::move(call));
+        return;
+    }
+    askNextWindowOwner(std::move(call));
+}
+
+// Asks the extension modules in turn whether a window of theirs shows the items' folder; the file
+// manager's FileManager1 when none does. A module that fails or is slow counts as a no.
+void askNextWindowOwner(std::unique_ptr<RevealCall> call) {
+    if (call->windowOwners.empty()) {
+        askFileManager(std::move(call));
+        return;
+    }
+    const std::string owner = std::move(call->windowOwners.back());
+    call->windowOwners.pop_back();
+    GVariantBuilder paths;
+    g_variant_builder_init(&paths, G_VARIANT_TYPE("as"));
+    for (const auto& path : call->paths) {
+        g_variant_builder_add(&paths, "s", path.c_str());
+    }
+    GDBusConnection* bus = call->bus;
+    const int timeout = std::min(call->timeoutMs, 2000);
+    g_dbus_connection_call(bus, owner.c_str(), kWindowRevealObjectPath, kWindowRevealInterface,
+                           "ShowItems", g_variant_new("(as)", &paths), G_VARIANT_TYPE("(b)"),
+                           G_DBUS_CALL_FLAGS_NO_AUTO_START, timeout, nullptr, windowOwnerAnswered,
+                           call.release());
+}
+
+void namesListed(GObject* source, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<RevealCall> call(static_cast<RevealCall*>(data));
+    if (GVariant* reply =
+            g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr)) {
+        GVariantIter* names = nullptr;
+        g_variant_get(reply, "(as)", &names);
+        const char* name = nullptr;
+        const std::string_view prefix = kWindowRevealBusNamePrefix;
+        while (g_variant_iter_next(names, "&s", &name)) {
+            if (std::string_view(name).substr(0, prefix.size()) == prefix) {
+                call->windowOwners.emplace_back(name);
+            }
+        }
+        g_variant_iter_free(names);
+        g_variant_unref(reply);
+    }
+    askNextWindowOwner(std::move(call));
 }
 
 }  // namespace
@@ -114,13 +207,30 @@ void GioWorkspace::revealItems(const std::vector<std::string>& paths) {
     if (paths.empty()) {
         return;
     }
-    auto call = std::make_unique<RevealCall>(RevealCall{reveals_, parentFolder(paths.front())});
+    auto call = std::make_unique<RevealCall>();
+    call->reveals = reveals_;
+    call->paths = paths;
+    call->timeoutMs = static_cast<int>(revealTimeout_.count());
     ++reveals_->pending;
     GError* error = nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (bus == nullptr) {
+    call->bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (call->bus == nullptr) {
         g_clear_error(&error);
         openFolderInstead(std::move(call));
+        return;
+    }
+    // Sent at once, in call order on the one connection; the answer is awaited by nobody.
+    GDBusConnection* bus = call->bus;
+    g_dbus_connection_call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus", "ListNames", nullptr, G_VARIANT_TYPE("(as)"),
+                           G_DBUS_CALL_FLAGS_NONE, static_cast<int>(revealTimeout_.count()),
+                           nullptr, namesListed, call.release());
+}
+
+void GioWorkspace::itemsTrashed(const std::vector<std::string>& paths) {
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus == nullptr || paths.empty()) {
+        g_clear_object(&bus);
         return;
     }
     GVariantBuilder uris;
@@ -132,12 +242,16 @@ void GioWorkspace::revealItems(const std::vector<std::string>& paths) {
         g_free(uri);
         g_object_unref(file);
     }
-    // Sent at once, in call order on the one connection; the answer is awaited by nobody.
-    g_dbus_connection_call(bus, "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-                           "org.freedesktop.FileManager1", "ShowItems",
-                           g_variant_new("(ass)", &uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
-                           static_cast<int>(revealTimeout_.count()), nullptr, itemsShown,
-                           call.release());
+    ignoreResult(
+        g_dbus_connection_emit_signal(bus, nullptr, "/", "org.kde.KDirNotify", "FilesRemoved",
+                                      g_variant_new("(as)", &uris), nullptr),
+        "best effort: a view that missed it shows the change on its next refresh");
+    ignoreResult(
+        g_dbus_connection_emit_signal(bus, nullptr, "/", "org.kde.KDirNotify", "FilesAdded",
+                                      g_variant_new("(s)", "trash:/"), nullptr),
+        "best effort, as above");
+    // Sent before a process that ends after its requests exits.
+    ignoreResult(g_dbus_connection_flush_sync(bus, nullptr, nullptr), "best effort, as above");
     g_object_unref(bus);
 }
 

@@ -7,7 +7,10 @@
 
 namespace quenta::linux_platform {
 
-// The desktop workspace through GIO. Items are revealed by the file manager's D-Bus interface
+// The desktop workspace through GIO. Items are revealed in the window of a file manager where a
+// command was given in their folder, where the extension's module offers one on the session bus
+// (window_reveal_names.hpp: the file managers whose FileManager1 opens a new window for every
+// item); otherwise by the file manager's D-Bus interface
 // org.freedesktop.FileManager1.ShowItems on the session bus, called without waiting: the answer
 // comes on the thread-default main context of the calling thread, and where no session bus is
 // reachable, or the file manager refuses or does not answer within `revealTimeout`, the folder
@@ -25,6 +28,10 @@ class GioWorkspace : public Workspace {
     GioWorkspace& operator=(const GioWorkspace&) = delete;
 
     void revealItems(const std::vector<std::string>& paths) override;
+    // Announced as KIO announces its own moves to the Trash, by the org.kde.KDirNotify signals
+    // FilesRemoved (the items' file URIs) and FilesAdded ("trash:/") on the session bus, which
+    // KDE's file views (Dolphin's Trash view among them) follow.
+    void itemsTrashed(const std::vector<std::string>& paths) override;
     Status openTerminal(const std::string& folder) override;
     // A URL goes to the default handler of its scheme; "name.desktop" (no scheme, no folder)
     // starts the installed application of that desktop-entry ID.

@@ -31,15 +31,21 @@ constexpr const char* kApplication =
     "</method>"
     "<method name='Activate'><arg type='a{sv}' direction='in'/></method></interface></node>";
 
+constexpr const char* kExtensionModule =
+    "<node><interface name='com.local.QuentaApp.Extension'>"
+    "<method name='ShowItems'><arg type='as' direction='in'/><arg type='b' direction='out'/>"
+    "</method></interface></node>";
+
 constexpr const char* kFileManagerName = "org.freedesktop.FileManager1";
 constexpr const char* kFileManagerPath = "/org/freedesktop/FileManager1";
 
 // Owns a bus name on its own connection and serves one interface at one path: records the first
-// argument (a list of URIs) of every call, and answers, or never does.
+// argument (a list of URIs) of every call, and answers (with `reply` where given), or never does.
 class StandInService {
   public:
-    StandInService(const char* name, const char* path, const char* interface, bool answers)
-        : answers_(answers) {
+    StandInService(const char* name, const char* path, const char* interface, bool answers,
+                   GVariant* reply = nullptr)
+        : answers_(answers), reply_(reply != nullptr ? g_variant_ref_sink(reply) : nullptr) {
         GError* error = nullptr;
         connection_ = g_dbus_connection_new_for_address_sync(
             g_getenv("DBUS_SESSION_BUS_ADDRESS"),
@@ -67,6 +73,9 @@ class StandInService {
         }
         g_dbus_connection_close_sync(connection_, nullptr, nullptr);
         g_object_unref(connection_);
+        if (reply_ != nullptr) {
+            g_variant_unref(reply_);
+        }
     }
     StandInService(const StandInService&) = delete;
     StandInService& operator=(const StandInService&) = delete;
@@ -78,7 +87,7 @@ class StandInService {
                      GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
         auto* self = static_cast<StandInService*>(data);
         std::vector<std::string> items;
-        if (g_variant_n_children(parameters) > 1) {
+        if (g_variant_n_children(parameters) > 0) {
             GVariant* uris = g_variant_get_child_value(parameters, 0);
             GVariantIter iter;
             g_variant_iter_init(&iter, uris);
@@ -90,13 +99,15 @@ class StandInService {
         }
         self->shown.push_back(items);
         if (self->answers_) {
-            g_dbus_method_invocation_return_value(invocation, nullptr);
+            g_dbus_method_invocation_return_value(
+                invocation, self->reply_ != nullptr ? g_variant_ref(self->reply_) : nullptr);
         } else {
             self->held_.push_back(invocation);
         }
     }
 
     bool answers_;
+    GVariant* reply_;
     GDBusConnection* connection_ = nullptr;
     std::vector<GDBusMethodInvocation*> held_;
 };
@@ -158,6 +169,21 @@ TEST_F(GioWorkspaceRevealTest, ReturnsAtOnceAndTheFileManagerShowsTheItemsInOrde
     EXPECT_EQ(readFile(home / "opened"), "") << "the folder is not opened as well";
 }
 
+// A module whose window shows the folder takes the reveal; otherwise the file manager gets it.
+TEST_F(GioWorkspaceRevealTest, AModulesWindowShowingTheFolderTakesTheReveal) {
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "a window shows the folder" : "no window shows it");
+        StandInService fileManager(kFileManagerName, kFileManagerPath, kFileManager, true);
+        StandInService module("com.local.QuentaApp.Extension.p1", "/com/local/QuentaApp/Extension",
+                              kExtensionModule, true, g_variant_new("(b)", shown));
+        GioWorkspace workspace;
+        workspace.revealItems({home / "folder/a", home / "folder/b"});
+        workspace.finishReveals(10s);
+        EXPECT_THAT(module.shown, ElementsAre(ElementsAre(home / "folder/a", home / "folder/b")));
+        EXPECT_EQ(fileManager.shown.size(), shown ? 0U : 1U);
+    }
+}
+
 TEST_F(GioWorkspaceRevealTest, WithoutAnAnswerTheFolderIsOpenedInstead) {
     for (const bool fileManagerPresent : {false, true}) {
         SCOPED_TRACE(fileManagerPresent ? "a file manager that never answers" : "none on the bus");
@@ -175,6 +201,41 @@ TEST_F(GioWorkspaceRevealTest, WithoutAnAnswerTheFolderIsOpenedInstead) {
         }
         EXPECT_EQ(readFile(home / "opened"), home / "folder" + "\n");
     }
+}
+
+TEST_F(GioWorkspaceRevealTest, TrashedItemsAreAnnouncedAsKiosOwnMoves) {
+    GDBusConnection* listener = g_dbus_connection_new_for_address_sync(
+        g_getenv("DBUS_SESSION_BUS_ADDRESS"),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+    ASSERT_NE(listener, nullptr);
+    std::vector<std::string> heard;
+    const guint subscription = g_dbus_connection_signal_subscribe(
+        listener, nullptr, "org.kde.KDirNotify", nullptr, "/", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, const char*, const char* name,
+           GVariant* parameters, gpointer data) {
+            char* printed = g_variant_print(parameters, FALSE);
+            static_cast<std::vector<std::string>*>(data)->push_back(std::string(name) + printed);
+            g_free(printed);
+        },
+        &heard, nullptr);
+    GDBusMessage* ping = g_dbus_message_new_method_call(
+        "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId");
+    g_object_unref(g_dbus_connection_send_message_with_reply_sync(
+        listener, ping, G_DBUS_SEND_MESSAGE_FLAGS_NONE, -1, nullptr, nullptr, nullptr));
+    g_object_unref(ping);  // the subscription is in place once the bus has answered
+
+    GioWorkspace().itemsTrashed({home / "folder/a b"});
+    for (int i = 0; i < 500 && heard.size() < 2; ++i) {
+        g_main_context_iteration(nullptr, FALSE);
+        g_usleep(10000);
+    }
+    EXPECT_THAT(heard, ElementsAre("FilesRemoved(['" + folderURI() + "/a%20b'],)",
+                                   "FilesAdded('trash:/',)"));
+    g_dbus_connection_signal_unsubscribe(listener, subscription);
+    g_dbus_connection_close_sync(listener, nullptr, nullptr);
+    g_object_unref(listener);
 }
 
 TEST_F(GioWorkspaceRevealTest, AHandlerThatNeverAnswersIsGivenUpAtTheBound) {
