@@ -333,7 +333,7 @@ Result<std::string> writeJournal(const std::string& folder, const JournalRecord&
         if (error != 0) {
             ignoreResult(::unlinkat(folderFd.value().get(), name.c_str(), 0),
                          "a record that could not be written whole is no record");
-            return errorFromErrno(error, folder + "/" + name);
+            return errorFromErrno(error, std::string(folder).append("/").append(name));
         }
         return name;
     }
@@ -381,7 +381,9 @@ bool finishRemoval(int srcDir, const std::string& srcName, int dstDir, const std
         std::sort(names.begin(), names.end());
         bool all = true;
         for (const auto& name : names) {
-            all = finishRemoval(from.get(), name, to.get(), name, path + "/" + name, left) && all;
+            all = finishRemoval(from.get(), name, to.get(), name,
+                                std::string(path).append("/").append(name), left) &&
+                  all;
         }
         if (!all) {
             return false;
@@ -1135,7 +1137,7 @@ Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& 
     if (!movedAway_ || !movedAway_->now.empty()) {
         removeEntry(0, source.get());
     }
-    const auto outcome = finish(destination.get(), toName);
+    auto outcome = finish(destination.get(), toName);
     dropJournal(journalFolder_, journalName);
     return outcome;
 }
