@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/file_move_posix.hpp"
 
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
 #include "core/shared/file_paths.hpp"
@@ -285,24 +286,10 @@ std::optional<JournalRecord> decodeJournal(std::string_view bytes) {
     return record;
 }
 
-// The journal folder, made (with the folders above it) where missing, private to the user.
+// The journal folder, made (with the folders above it) where missing, private to the user, and
+// reached as every folder of the user's own is: no link planted by someone else on the way.
 Result<UniqueFd> openJournalFolder(const std::string& folder, bool create) {
-    // Each missing folder on the way, as `mkdir -p` makes them.
-    for (std::size_t slash = create ? folder.find('/', 1) : std::string::npos;;
-         slash = folder.find('/', slash + 1)) {
-        const std::string step = folder.substr(0, slash);
-        if (create && ::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) {
-            return errorFromErrno(errno, step);
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-    }
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        return errorFromErrno(errno, folder);
-    }
-    return fd;
+    return openOwnFolder(folder, create ? CreateFolders::all : CreateFolders::none);
 }
 
 // Writes the record under a name of its own ("PID-START-XXXXXX.move") and flushes it with its
