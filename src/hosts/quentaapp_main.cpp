@@ -322,7 +322,7 @@ int runDesktopDetached(const Arguments& arguments) {
 int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
     quenta::linux_platform::useLocaleForMessages();
     // A reader that went away (a closed standard output) never stops the requests.
-    ::signal(SIGPIPE, SIG_IGN);
+    (void)::signal(SIGPIPE, SIG_IGN);
     Arguments arguments = parseArguments(argc, argv);
     if (arguments.error.empty() && arguments.fromStandardInput && !arguments.help &&
         !arguments.version) {

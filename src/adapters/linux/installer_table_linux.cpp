@@ -41,7 +41,7 @@ FileManagerSteps linkedModule(std::string executable, const std::string& moduleN
 // handler, and the application "bundle" is registered again by refreshing the desktop database of
 // the folder that holds its entry.
 InstallerTable linuxInstallerTable(const std::string& stagedRoot) {
-    const std::string root = stagedRoot;
+    const std::string& root = stagedRoot;
     InstallerTable table{
         {
             linkedModule(root + "/usr/bin/nautilus", QUENTA_NAUTILUS_MODULE_NAME,

@@ -273,7 +273,7 @@ namespace {
 // Runs in the child before the program starts: a signal this process ignores would stay ignored
 // there, so the program gets SIGPIPE's default back.
 void restoreBrokenPipeSignal(gpointer /*unused*/) {
-    ::signal(SIGPIPE, SIG_DFL);
+    (void)::signal(SIGPIPE, SIG_DFL);
 }
 
 // Starts the program detached in `folder`: GLib reaps it through an intermediate child, so

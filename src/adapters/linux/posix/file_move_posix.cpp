@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/file_move_posix.hpp"
 
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
 #include "core/shared/file_paths.hpp"
@@ -285,24 +286,10 @@ std::optional<JournalRecord> decodeJournal(std::string_view bytes) {
     return record;
 }
 
-// The journal folder, made (with the folders above it) where missing, private to the user.
+// The journal folder, made (with the folders above it) where missing, private to the user, and
+// reached as every folder of the user's own is: no link planted by someone else on the way.
 Result<UniqueFd> openJournalFolder(const std::string& folder, bool create) {
-    // Each missing folder on the way, as `mkdir -p` makes them.
-    for (std::size_t slash = create ? folder.find('/', 1) : std::string::npos;;
-         slash = folder.find('/', slash + 1)) {
-        const std::string step = folder.substr(0, slash);
-        if (create && ::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) {
-            return errorFromErrno(errno, step);
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-    }
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        return errorFromErrno(errno, folder);
-    }
-    return fd;
+    return openOwnFolder(folder, create ? CreateFolders::all : CreateFolders::none);
 }
 
 // Writes the record under a name of its own ("PID-START-XXXXXX.move") and flushes it with its
@@ -333,7 +320,7 @@ Result<std::string> writeJournal(const std::string& folder, const JournalRecord&
         if (error != 0) {
             ignoreResult(::unlinkat(folderFd.value().get(), name.c_str(), 0),
                          "a record that could not be written whole is no record");
-            return errorFromErrno(error, folder + "/" + name);
+            return errorFromErrno(error, std::string(folder).append("/").append(name));
         }
         return name;
     }
@@ -381,7 +368,9 @@ bool finishRemoval(int srcDir, const std::string& srcName, int dstDir, const std
         std::sort(names.begin(), names.end());
         bool all = true;
         for (const auto& name : names) {
-            all = finishRemoval(from.get(), name, to.get(), name, path + "/" + name, left) && all;
+            all = finishRemoval(from.get(), name, to.get(), name,
+                                std::string(path).append("/").append(name), left) &&
+                  all;
         }
         if (!all) {
             return false;
@@ -1135,7 +1124,7 @@ Result<MoveOutcome> MoveEngine::run(const std::string& from, const std::string& 
     if (!movedAway_ || !movedAway_->now.empty()) {
         removeEntry(0, source.get());
     }
-    const auto outcome = finish(destination.get(), toName);
+    auto outcome = finish(destination.get(), toName);
     dropJournal(journalFolder_, journalName);
     return outcome;
 }

@@ -1,6 +1,7 @@
 #include "adapters/linux/posix/trash_posix.hpp"
 
 #include "adapters/linux/posix/file_system_posix.hpp"
+#include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
 #include "adapters/linux/posix/unique_fd.hpp"
 #include "adapters/linux/posix/unnamed_file.hpp"
@@ -374,14 +375,11 @@ class TrashJournal {
     void begin() {
         const std::string folderPath = appendingPathComponent(
             xdgBaseDirectory("XDG_STATE_HOME", ".local/state"), std::string(kJournalFolder));
-        if (makeFolders(folderPath) != 0) {
+        auto folder = openOwnFolder(folderPath, CreateFolders::all);
+        if (!folder) {
             return;
         }
-        folder_ =
-            UniqueFd(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!folder_.valid()) {
-            return;
-        }
+        folder_ = std::move(folder.value());
         removeLeftovers();
         for (int attempt = 0; attempt < 100 && !journal_.valid(); ++attempt) {
             name_ = std::string(kJournalPrefix) + std::to_string(::getpid()) + "-" +
