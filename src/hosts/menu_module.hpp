@@ -21,6 +21,7 @@
 #include "adapters/linux/posix/system_clock.hpp"
 #include "core/extension/finder_sync.hpp"
 
+#include <gio/gio.h>
 #include <glib-object.h>
 
 #include <functional>
@@ -134,13 +135,54 @@ class MenuModule {
         if (extension_ == nullptr) {
             extension_ = new ModuleExtension<typename Host::Clipboard>;
             windows_ = new typename Host::Windows;
+            watchPasteboard();
         }
     }
     static void stop() {
+        if (storeMonitor_ != nullptr) {
+            g_file_monitor_cancel(storeMonitor_);
+            g_clear_object(&storeMonitor_);
+        }
+        if (pendingAsk_ != 0) {
+            g_source_remove(pendingAsk_);
+            pendingAsk_ = 0;
+        }
         delete windows_;
         windows_ = nullptr;
         delete extension_;
         extension_ = nullptr;
+    }
+
+    // The paste item's state follows the pasteboard: a cut or a paste in another process (the
+    // application clears the cut it pasted) and a cut of files on the desktop clipboard made by
+    // a file manager's own command. Hosts that keep a menu are asked again when either changes.
+    static void watchPasteboard() {
+        extension_->pasteboard.onDesktopCutChanged(askProvidersAgain);
+        GFile* folder = g_file_new_for_path(extension_->store.folder().c_str());
+        storeMonitor_ = g_file_monitor_directory(folder, G_FILE_MONITOR_NONE, nullptr, nullptr);
+        g_object_unref(folder);
+        if (storeMonitor_ != nullptr) {
+            g_signal_connect(storeMonitor_, "changed",
+                             G_CALLBACK(+[](GFileMonitor*, GFile*, GFile*, GFileMonitorEvent,
+                                            gpointer) { askProvidersAgain(); }),
+                             nullptr);
+        }
+    }
+
+    // Tells every provider's host to ask for the items again, once for a burst of changes.
+    static void askProvidersAgain() {
+        if (pendingAsk_ != 0) {
+            return;
+        }
+        pendingAsk_ = g_idle_add(
+            [](gpointer) -> gboolean {
+                pendingAsk_ = 0;
+                for (GObject* provider : providers()) {
+                    Host::itemsUpdated(provider);
+                }
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
     }
 
     // The instance initializer of the module's provider type: the module remembers its providers
@@ -341,6 +383,8 @@ class MenuModule {
     static inline ModuleExtension<typename Host::Clipboard>* extension_ = nullptr;
     // The windows where commands were given, offered to the application's reveals.
     static inline typename Host::Windows* windows_ = nullptr;
+    static inline GFileMonitor* storeMonitor_ = nullptr;
+    static inline guint pendingAsk_ = 0;
 };
 
 }  // namespace quenta::hosts

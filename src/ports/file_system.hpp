@@ -149,6 +149,14 @@ class FileSystem {
     // Whether the current user may create entries in the folder.
     [[nodiscard]] virtual bool canCreateIn(const std::string& folder) const = 0;
 
+    // Whether the filesystem holding the item has a trash the current user can use, without
+    // creating one: false where trashItem would refuse every item there for want of a trash
+    // (a filesystem without one that the user could make). True when unsure.
+    [[nodiscard]] virtual bool hasUsableTrash(const std::string& path) const {
+        (void)path;
+        return true;
+    }
+
     // The current user's home folder.
     [[nodiscard]] virtual std::string homeDirectory() const = 0;
 

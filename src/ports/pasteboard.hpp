@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quenta {
 
@@ -46,6 +47,21 @@ class Pasteboard {
         std::string_view type) const {
         return stringForType(type);
     }
+
+    // A cut of files on the desktop's clipboard, which the file managers share: what a file
+    // manager's own Cut put there, or what a cut entry written through a pasteboard of ours
+    // offered (`ours`). The paths are absolute, in the cut's order.
+    struct DesktopCut {
+        std::vector<std::string> paths;
+        bool ours = false;
+        friend bool operator==(const DesktopCut&, const DesktopCut&) = default;
+    };
+    // The cut of files the desktop's clipboard holds now, as last seen; none where there is no
+    // desktop clipboard, or it holds anything else (text, a copy, places without a local path).
+    [[nodiscard]] virtual std::optional<DesktopCut> desktopCut() const { return std::nullopt; }
+    // Empties the desktop's clipboard if it still holds a cut of files, as a file manager does
+    // when it pastes one: that cut is not pasted again.
+    virtual void endDesktopCut() {}
 };
 
 }  // namespace quenta

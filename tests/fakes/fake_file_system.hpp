@@ -2,6 +2,7 @@
 
 #include "ports/file_system.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -70,7 +71,14 @@ class FakeFileSystem : public FileSystem {
     [[nodiscard]] std::string homeDirectory() const override { return "/home/ann"; }
     [[nodiscard]] std::string logsDirectory() const override { return "/home/ann/.local/state"; }
 
+    [[nodiscard]] bool hasUsableTrash(const std::string& path) const override {
+        return std::none_of(filesystemsWithoutTrash.begin(), filesystemsWithoutTrash.end(),
+                            [&](const std::string& top) { return path.rfind(top + "/", 0) == 0; });
+    }
+
     unsigned defaultFileMode = 0644;
+    // The top folders of filesystems that have no usable trash.
+    std::vector<std::string> filesystemsWithoutTrash;
 
   private:
     [[nodiscard]] std::optional<Error> creationError(const std::string& path) const;

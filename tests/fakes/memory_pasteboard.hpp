@@ -62,7 +62,16 @@ class MemoryPasteboard : public Pasteboard {
         return stringForType(type);
     }
 
+    [[nodiscard]] std::optional<DesktopCut> desktopCut() const override { return desktop; }
+    void endDesktopCut() override {
+        desktop.reset();
+        ++desktopCutEnds;
+    }
+
     Entries entries;
+    // The desktop clipboard's cut of files, as the test puts it there.
+    std::optional<DesktopCut> desktop;
+    int desktopCutEnds = 0;
     // Makes readString fail as a store that cannot be read does.
     std::optional<Error> readError;
     // The number of writes that removed every entry.

@@ -8,8 +8,9 @@
 # files of a folder and pick "剪切" in their menu, go to another folder, right-click its background
 # and pick "粘贴到此处" (the files move there; the paste item of a folder shown before the cut is
 # enabled too), right-click again and pick "Lumvik" -> "Markdown (.md)" (the file appears). The
-# pasted and the new items show in the one window: no other window opens. Screenshots of every
-# step are saved in OUTPUT_DIR.
+# pasted and the new items show in the one window: no other window opens. One clipboard: our cut
+# is pasted by the host's own Ctrl+V, the host's own Ctrl+X by our "粘贴到此处", which is then
+# disabled. Screenshots of every step are saved in OUTPUT_DIR.
 #
 # Usage: gtk3_xvfb_test.sh HOST MODULE OUTPUT_DIR [--sanitized]    HOST: nemo, caja or thunar
 # With QUENTA_XVFB_LANGUAGE set (en, zh_CN) the file manager runs in that language (under the
@@ -246,4 +247,42 @@ one_window "the new file"
 shot 5-created
 ls -A "$other" >"$output/folder.txt"
 [ "$(ls -A "$other" | wc -l)" -eq 3 ] || fail "$other holds other items than expected"
-echo "ok: $host: two files cut from the selection menu and pasted from another folder's background menu, $made created from \"Lumvik\", both shown in the one window (${QUENTA_XVFB_LANGUAGE:-untranslated}; screenshots in $output)"
+
+# One clipboard. Our "剪切" of the three items, then the host's own Paste (Ctrl+V) in the first
+# folder moves them.
+xdotool mousemove "$blank_x" "$blank_y" click 1
+xdotool key ctrl+a
+sleep 0.5
+xdotool key shift+F10
+pick 6-cut-for-host "$cut_label"
+xdotool key Escape
+go_to "$folder"
+xdotool mousemove "$blank_x" "$blank_y" click 1
+xdotool key ctrl+v
+wait_for 15 test -f "$folder/$made" || fail "$host's own Paste did not move our cut into $folder"
+wait_for 5 test ! -e "$other/existing.txt" || fail "$host's own Paste copied instead of moving"
+one_window "$host's own Paste"
+shot 7-host-pasted
+# The host's own Cut of them, then our "粘贴到此处" in the other folder moves them, and nothing is
+# left to paste after it.
+xdotool mousemove "$blank_x" "$blank_y" click 1
+xdotool key ctrl+a
+sleep 0.5
+xdotool key ctrl+x
+go_to "$other"
+xdotool mousemove "$blank_x" "$blank_y" click 3
+pick 8-paste-host-cut "$paste_label"
+wait_for 15 test -f "$other/$made" || fail "$paste_label did not move $host's own cut into $other"
+[ -f "$other/existing.txt" ] && [ ! -e "$folder/second.txt" ] ||
+  fail "$paste_label moved only part of $host's own cut"
+grep -qF "paste cut takes the file manager's cut: " "$log" || fail "the paste did not take the host's cut"
+one_window "the paste of three items"
+sleep 1
+xdotool key Escape
+xdotool mousemove "$blank_x" "$blank_y" click 3
+sleep 0.5
+shot 9-after-paste
+! /usr/bin/python3 "$QUENTA_XVFB_MENU" "$host" --enabled "$paste_label" ||
+  fail "$paste_label is still enabled after the cut was pasted"
+xdotool key Escape
+echo "ok: $host: two files cut from the selection menu and pasted from another folder's background menu, $made created from \"Lumvik\", our cut pasted by $host's Ctrl+V and $host's Ctrl+X pasted by \"$paste_label\", all in the one window (${QUENTA_XVFB_LANGUAGE:-untranslated}; screenshots in $output)"

@@ -4,7 +4,7 @@
 # outlives the run, dbus-run-session gives Nautilus its own session bus, and xdotool plays the user:
 # right-click the background of a folder, open the "Lumvik" submenu, pick "Markdown (.md)". The
 # file must appear in that folder, in the one window. Before that, the selection menu of a file:
-# "剪切" is enabled there and cuts that file. Then the Trash, a place without a local path:
+# "剪切" is enabled there and cuts that file; Nautilus's own Paste moves it. Then the Trash, a place without a local path:
 # "拷贝路径" copies its address. Screenshots of every step are saved in OUTPUT_DIR.
 #
 # Usage: nautilus_xvfb_test.sh MODULE OUTPUT_DIR [--sanitized]
@@ -148,20 +148,31 @@ shot 5-created
 ls -A "$folder" >"$output/folder.txt"
 [ "$(ls -A "$folder" | wc -l)" -eq 3 ] || fail "the folder holds other items than expected"
 
+# One clipboard: Nautilus's own Paste (Ctrl+V) in Sub moves existing.txt, cut with "剪切" above.
+go_to() {  # go_to LOCATION: through the location bar
+  xdotool key Escape ctrl+l
+  sleep 0.5
+  xdotool type --delay 20 "$1"
+  xdotool key Return
+  sleep 2
+}
+go_to "$folder/Sub"
+xdotool mousemove 600 400 click 1
+xdotool key ctrl+v
+wait_for 15 test -f "$folder/Sub/existing.txt" || fail "Nautilus's own Paste did not move our cut"
+[ ! -e "$folder/existing.txt" ] || fail "Nautilus's own Paste copied instead of moving"
+shot 6-host-pasted
+
 # The Trash: in its background menu the last enabled item of the module's is "拷贝路径" (what
 # needs a folder is disabled there), which copies the Trash's address; nothing is made on the
 # Desktop.
-xdotool key Escape ctrl+l
-sleep 0.5
-xdotool type --delay 20 "trash:///"
-xdotool key Return
-sleep 2
-open_menu 600 150 6-trash-menu
+go_to "trash:///"
+open_menu 600 150 7-trash-menu
 xdotool key --delay 150 Up Up  # "Properties", then "拷贝路径"
 sleep 0.5
-shot 7-trash-copy-path
+shot 8-trash-copy-path
 xdotool key Return
 wait_for 10 grep -qF 'copied paths: ["trash:///"]' "$log" ||
   fail "拷贝路径 in the Trash did not copy the Trash's address"
 [ -z "$(ls -A "$home/Desktop")" ] || fail "something was made on the Desktop"
-echo "ok: existing.txt cut from the selection menu, 新建Markdown.md created from the background menu in the one window, the Trash's address copied from its background menu (screenshots in $output)"
+echo "ok: existing.txt cut from the selection menu, 新建Markdown.md created from the background menu in the one window, our cut moved by Nautilus's Ctrl+V, the Trash's address copied from its background menu (screenshots in $output)"

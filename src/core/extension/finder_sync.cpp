@@ -3,6 +3,9 @@
 #include "core/shared/file_paths.hpp"
 #include "core/shared/list_form.hpp"
 
+#include <algorithm>
+#include <set>
+
 namespace quenta {
 namespace {
 
@@ -144,8 +147,9 @@ Menu FinderSync::menu() {
     root.items.push_back(std::move(submenu));
     root.items.push_back(item(localized("剪切"), "cutItems", "scissors", selectionCount > 0));
     root.items.push_back(item(localized("粘贴到此处"), "pasteCutItems", "doc.on.clipboard",
-                              inFolder && ports_.pasteboard.hasString(cutPathsPasteboardType)));
-    root.items.push_back(item(localized("移到废纸篓"), "trashItems", "trash", selectionCount > 0));
+                              inFolder && cutPending()));
+    root.items.push_back(item(localized("移到废纸篓"), "trashItems", "trash",
+                              selectionCount > 0 && trashable(*selected)));
     root.items.push_back(item(localized("拷贝路径"), "copyPath", "link", std::nullopt));
     root.items.push_back(item(localized("打开终端"), "openTerminal", "terminal", folderCommand));
 
@@ -256,13 +260,17 @@ std::optional<std::string> FinderSync::frontFinderWindowURL() {
 }
 
 bool FinderSync::runFolderCommand(std::string_view host, std::string_view failureLine,
-                                  std::string_view targetPrefix, std::vector<QueryItem> items) {
+                                  std::string_view targetPrefix, std::vector<QueryItem> items,
+                                  const std::function<bool()>& beforeSending) {
     const auto folder = targetDirectoryURL();
     if (!folder) {
         writeLog(failureLine);
         return false;
     }
     writeLog(std::string(targetPrefix) + *folder);
+    if (beforeSending && !beforeSending()) {
+        return false;
+    }
     items.push_back({"path", *folder});
     openMainAppURL(host, items);
     return true;
@@ -279,9 +287,52 @@ void FinderSync::createFolder() {
                      "create folder target directory: ", {});
 }
 
+bool FinderSync::trashable(const std::vector<std::string>& items) const {
+    // The file manager's own menu offers the trash only where every item can go there. Items
+    // mostly share their folder, so the filesystem is asked once per folder.
+    std::set<std::string, std::less<>> folders;
+    return std::all_of(items.begin(), items.end(), [&](const std::string& path) {
+        return !folders.insert(parentPath(path)).second || ports_.fileSystem.hasUsableTrash(path);
+    });
+}
+
+bool FinderSync::cutPending() const {
+    if (ports_.pasteboard.hasString(cutPathsPasteboardType)) {
+        return true;
+    }
+    const auto desktop = ports_.pasteboard.desktopCut();
+    return desktop && !desktop->ours && !desktop->paths.empty();
+}
+
 void FinderSync::pasteCutItems() {
-    runFolderCommand("pasteCut", "paste cut failed: no target directory",
-                     "paste cut target directory: ", {});
+    // The desktop's clipboard holds the newest cut of the session: a cut of ours offers itself
+    // there too, so a file manager's own Cut found there that is not ours came after it. That cut
+    // becomes the cut entry and is pasted as ours is; the desktop's clipboard is then emptied, as
+    // the file manager's own paste of a cut does, so neither paste moves the items again.
+    const auto desktop = ports_.pasteboard.desktopCut();
+    const bool takesDesktopCut = desktop && !desktop->ours && !desktop->paths.empty();
+    const bool sent = runFolderCommand(
+        "pasteCut", "paste cut failed: no target directory", "paste cut target directory: ", {},
+        [&] {
+            if (!takesDesktopCut) {
+                return true;
+            }
+            const auto carried = cuttablePaths(desktop->paths);
+            if (carried.empty()) {
+                return false;
+            }
+            if (Status written = ports_.pasteboard.replaceContents(
+                    {{std::string(cutPathsPasteboardType), joinedByLineFeeds(carried)}});
+                !written) {
+                writeLog("paste cut failed: " + written.error().description);
+                return false;
+            }
+            writeLog("paste cut takes the file manager's cut: " + listForm(carried));
+            return true;
+        });
+    if (sent && desktop) {
+        ports_.pasteboard.endDesktopCut();
+    }
 }
 
 void FinderSync::openTerminal() {
@@ -308,12 +359,7 @@ void FinderSync::openMainAppTrashURL(const std::vector<std::string>& itemURLs) {
     openMainAppURL("trash", items);
 }
 
-Status FinderSync::cutItems() {
-    const auto items = ports_.controller.selectedItemURLs().value_or(std::vector<std::string>{});
-    if (items.empty()) {
-        writeLog("cut failed: no selected paths");
-        return {};
-    }
+std::vector<std::string> FinderSync::cuttablePaths(const std::vector<std::string>& items) {
     // The cut entry separates paths by line feeds, and the reader takes a carriage return before
     // a line feed as part of the separator: a path holding a line feed, or ending in a carriage
     // return, would read back as other paths. Such items are left out of the cut.
@@ -328,6 +374,16 @@ Status FinderSync::cutItems() {
             carried.push_back(item);
         }
     }
+    return carried;
+}
+
+Status FinderSync::cutItems() {
+    const auto items = ports_.controller.selectedItemURLs().value_or(std::vector<std::string>{});
+    if (items.empty()) {
+        writeLog("cut failed: no selected paths");
+        return {};
+    }
+    const std::vector<std::string> carried = cuttablePaths(items);
     if (carried.empty()) {
         return {};
     }

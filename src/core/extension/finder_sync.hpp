@@ -16,6 +16,7 @@
 #include "ports/pasteboard.hpp"
 
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -116,8 +117,17 @@ class FinderSync {
     }
     void writeLog(std::string_view message);
     [[nodiscard]] MenuImage fileIcon(FileTemplate kind);
+    // Resolves the folder and sends the request; `beforeSending`, when given, runs once the
+    // folder is known and stops the command by answering false. True when the request was sent.
     bool runFolderCommand(std::string_view host, std::string_view failureLine,
-                          std::string_view targetPrefix, std::vector<QueryItem> items);
+                          std::string_view targetPrefix, std::vector<QueryItem> items,
+                          const std::function<bool()>& beforeSending = {});
+    // Whether every item's filesystem has a usable trash.
+    [[nodiscard]] bool trashable(const std::vector<std::string>& items) const;
+    // Whether a cut waits to be pasted: ours, or a file manager's own on the desktop's clipboard.
+    [[nodiscard]] bool cutPending() const;
+    // The items a cut can carry, with a log line for each left out.
+    std::vector<std::string> cuttablePaths(const std::vector<std::string>& items);
 
     ExtensionPorts ports_;
     UpdateChecker& updateChecker_;

@@ -1,5 +1,6 @@
 #include "core/extension/finder_sync.hpp"
 
+#include "core/shared/list_form.hpp"
 #include "core/shared/request_url.hpp"
 #include "fakes/fake_extension_ports.hpp"
 #include "fakes/fake_file_system.hpp"
@@ -324,6 +325,74 @@ TEST_F(FinderSyncTest, CutWritesBothTypesAndCopyPathEndsThePendingCut) {
     controller.selected.reset();
     EXPECT_TRUE(finder.copyPath());
     EXPECT_EQ(logMessages().back(), "copy path failed: no target paths");
+}
+
+// One clipboard: the desktop's cut of files is pasted when it is not ours (a file manager's own
+// Cut, newer than any cut of ours), ours otherwise; a paste ends the desktop's cut.
+TEST_F(FinderSyncTest, PasteTakesTheNewerOfOurCutAndTheFileManagersOwn) {
+    using Cut = Pasteboard::DesktopCut;
+    const std::string cutType(FinderSync::cutPathsPasteboardType);
+    struct Case {
+        std::optional<std::string> ours;
+        std::optional<Cut> desktop;
+        bool enabled;
+        std::optional<std::string> pasted;  // the cut entry when the request is sent
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, std::nullopt, false, std::nullopt},
+        {"/x/a", std::nullopt, true, "/x/a"},
+        {"/x/a", Cut{{"/x/a"}, true}, true, "/x/a"},
+        {std::nullopt, Cut{{"/x/a"}, true}, false, std::nullopt},
+        {std::nullopt, Cut{{"/h/1", "/h/2"}, false}, true, "/h/1\n/h/2"},
+        {"/x/a", Cut{{"/h/1"}, false}, true, "/h/1"},
+        {std::nullopt, Cut{{}, false}, false, std::nullopt},
+    };
+    controller.targeted = "/Users/ann/Notes";
+    for (const auto& test : cases) {
+        pasteboard.entries.clear();
+        if (test.ours) {
+            pasteboard.entries[cutType] = *test.ours;
+        }
+        pasteboard.desktop = test.desktop;
+        pasteboard.desktopCutEnds = 0;
+        launcher.sent.clear();
+        const std::string name =
+            test.ours.value_or("-") + " / " + (test.desktop ? listForm(test.desktop->paths) : "-");
+        EXPECT_EQ(findMenuItem(finder.menu(), "pasteCutItems")->isEnabled(), test.enabled) << name;
+        if (!test.enabled) {
+            continue;
+        }
+        finder.pasteCutItems();
+        EXPECT_THAT(launcher.sent, ElementsAre("quentaapp://pasteCut?path=/Users/ann/Notes"))
+            << name;
+        EXPECT_EQ(pasteboard.stringForType(cutType), test.pasted) << name;
+        EXPECT_EQ(pasteboard.desktopCutEnds, test.desktop ? 1 : 0) << name;
+    }
+    EXPECT_THAT(logMessages(),
+                ::testing::Contains("paste cut takes the file manager's cut: [\"/h/1\"]"));
+
+    // Without a folder to paste into, nothing is taken or ended.
+    controller.targeted.reset();
+    pasteboard.desktop = Cut{{"/h/1"}, false};
+    pasteboard.desktopCutEnds = 0;
+    pasteboard.entries.clear();
+    finder.pasteCutItems();
+    EXPECT_EQ(pasteboard.stringForType(cutType), std::nullopt);
+    EXPECT_EQ(pasteboard.desktopCutEnds, 0);
+}
+
+TEST_F(FinderSyncTest, TrashIsOfferedOnlyWhereEveryItemHasAUsableTrash) {
+    files.filesystemsWithoutTrash = {"/run/user/1000/gvfs"};
+    const std::vector<std::pair<std::vector<std::string>, bool>> selections = {
+        {{"/x/a", "/x/b"}, true},
+        {{"/run/user/1000/gvfs/sftp:host=h/a"}, false},
+        {{"/x/a", "/run/user/1000/gvfs/sftp:host=h/a"}, false},
+    };
+    for (const auto& [selection, enabled] : selections) {
+        controller.selected = selection;
+        EXPECT_EQ(findMenuItem(finder.menu(), "trashItems")->isEnabled(), enabled)
+            << listForm(selection);
+    }
 }
 
 TEST_F(FinderSyncTest, APasteboardThatRefusesTheWriteFailsTheCutAndTheCopy) {

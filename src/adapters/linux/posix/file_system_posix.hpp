@@ -39,6 +39,7 @@ class PosixFileSystem : public FileSystem {
     [[nodiscard]] bool sameContents(const std::string& first,
                                     const std::string& second) const override;
     [[nodiscard]] bool canCreateIn(const std::string& folder) const override;
+    [[nodiscard]] bool hasUsableTrash(const std::string& path) const override;
     [[nodiscard]] std::string homeDirectory() const override;
     [[nodiscard]] std::string logsDirectory() const override;
     // Where moves across filesystems record their intent: "quenta-moves" in the logs folder.

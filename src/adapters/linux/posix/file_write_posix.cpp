@@ -27,6 +27,10 @@ Status PosixFileSystem::trashItem(const std::string& path) {
     return PosixTrash().trash({path}).front();
 }
 
+bool PosixFileSystem::hasUsableTrash(const std::string& path) const {
+    return linux_platform::hasUsableTrash(path);
+}
+
 std::vector<Status> PosixFileSystem::trashItems(const std::vector<std::string>& paths,
                                                 const StopRequest* stop) {
     return PosixTrash().trash(paths, stop);

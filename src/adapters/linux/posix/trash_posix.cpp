@@ -307,6 +307,44 @@ std::string topDirectoryOf(const std::string& path, dev_t device, FolderTops& fo
     return known->second.device == device ? known->second.topDirectory : path;
 }
 
+bool hasUsableTrash(const std::string& path) {
+    struct stat item {};
+    if (::lstat(path.c_str(), &item) != 0) {
+        return true;
+    }
+    std::string existing = dataHome();
+    struct stat home {};
+    while (::stat(existing.c_str(), &home) != 0 && existing != "/") {
+        existing = parentPath(existing);
+    }
+    if (home.st_dev == item.st_dev) {
+        return true;
+    }
+    FolderTops folderTops;
+    const std::string topdir = topDirectoryOf(path, item.st_dev, folderTops);
+    const UniqueFd top(::open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!top.valid()) {
+        return false;
+    }
+    const uid_t uid = ::geteuid();
+    const std::string user = std::to_string(uid);
+    struct stat found {};
+    if (::fstatat(top.get(), ".Trash", &found, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(found.st_mode) && (found.st_mode & S_ISVTX) != 0) {
+        const std::string own = ".Trash/" + user;
+        if (::fstatat(top.get(), own.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0
+                ? S_ISDIR(found.st_mode) && found.st_uid == uid
+                : ::faccessat(top.get(), ".Trash", W_OK | X_OK, AT_EACCESS) == 0) {
+            return true;
+        }
+    }
+    const std::string own = ".Trash-" + user;
+    if (::fstatat(top.get(), own.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0) {
+        return S_ISDIR(found.st_mode) && found.st_uid == uid;
+    }
+    return ::faccessat(top.get(), ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 Result<std::string> topDirectoryTrash(const std::string& topdir, uid_t uid) {
     const UniqueFd top(::open(topdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!top.valid()) {

@@ -72,6 +72,11 @@ std::optional<std::string> decodedTrashPath(std::string_view encoded);
 // symbolic links whose item is on `device`: the highest folder above it on the same device.
 std::string topDirectoryOf(const std::string& path, dev_t device);
 
+// Whether an item at `path` could go to a trash: one on the filesystem of the data home, or a
+// top-directory trash that exists for the user or could be made, as trash() would choose it;
+// nothing is created. True when the item cannot be examined (the trash then says why).
+bool hasUsableTrash(const std::string& path);
+
 // The trash folder for the top directory `topdir` and user `uid`, created when missing, or why none
 // can be used.
 Result<std::string> topDirectoryTrash(const std::string& topdir, uid_t uid);
