@@ -214,6 +214,36 @@ if [ "${1:-}" = --inside ]; then
   rm -rf "$big"
   stop_resident
 
+  # 8. SIGTERM during a trash of many items in the resident instance: the item in hand is
+  # finished, no Trash record is left without its item, and the instance ends with 128 + 15.
+  mkdir "$work/many"
+  (cd "$work/many" && seq 4000 | xargs touch)
+  seq 4000 | sed "s|^|\&path=$work/many/|" | tr -d '\n' | sed 's/^&/quentaapp:\/\/trash?/' \
+    >"$work/trash-request"
+  "$app" </dev/null >>"$work/resident.out" 2>&1 &
+  resident=$!
+  trash="$work/home/.local/share/Trash"
+  trash_begun() { [ -n "$(ls -A "$trash/files" 2>/dev/null)" ]; }
+  if poll 10 has_visible_window && timeout 10 "$app" --stdin <"$work/trash-request" \
+    >>"$work/launch.out" 2>&1; then
+    poll 20 trash_begun || true
+    kill -TERM "$resident"
+    wait "$resident"
+    status=$?
+    [ "$status" = 143 ] || fail "SIGTERM ended the resident instance with $status, not 143"
+    moved=$(find "$trash/files" -mindepth 1 -maxdepth 1 | wc -l)
+    records=$(find "$trash/info" -mindepth 1 -maxdepth 1 | wc -l)
+    left=$(find "$work/many" -mindepth 1 | wc -l)
+    [ "$moved" -gt 0 ] || fail "nothing was trashed before SIGTERM"
+    [ "$records" = "$moved" ] || fail "$records Trash records for $moved trashed items"
+    [ $((moved + left)) = 4000 ] || fail "$moved trashed and $left left of 4000"
+    grep -q '] stopped by SIGTERM, ' "$work/home/.local/state/QuentaApp.log" ||
+      fail "no log line for the stop"
+    echo "SIGTERM after $moved of 4000 items: $records records, status $status"
+  else
+    fail "the trash was not handed to the resident instance"
+  fi
+
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   [ "$failures" -eq 0 ] && echo "all desktop checks passed"
   exit $((failures > 0 ? 1 : 0))
