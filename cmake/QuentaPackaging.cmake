@@ -14,10 +14,13 @@ set(QUENTA_PACKAGE_MAINTAINER "Quenta maintainers <maintainers@quentaapp.org>" C
 set(QUENTA_PACKAGE_HOMEPAGE "https://quentaapp.org" CACHE STRING
     "The Homepage field of the Debian packages")
 
-set(quenta_components quenta quenta-http quenta-nautilus quenta-nemo quenta-caja quenta-thunar)
-if(QUENTA_DOLPHIN)
-  list(APPEND quenta_components quenta-dolphin)
-endif()
+set(quenta_components quenta quenta-http)
+foreach(host nautilus nemo caja thunar dolphin)
+  string(TOUPPER ${host} upper)
+  if(QUENTA_${upper})
+    list(APPEND quenta_components quenta-${host})
+  endif()
+endforeach()
 
 # The Debian version comes from the newest entry of the packaging changelog, whose upstream part
 # must be the project's version: a release bump that forgets the changelog stops here.

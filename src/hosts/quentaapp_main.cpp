@@ -317,9 +317,7 @@ int runDesktopDetached(const Arguments& arguments) {
 
 }  // namespace
 
-// Result::value() can throw only when asked for a value it does not hold; every caller asks ok()
-// first.
-int main(int argc, char** argv) {  // NOLINT(bugprone-exception-escape)
+int main(int argc, char** argv) {
     quenta::linux_platform::useLocaleForMessages();
     // A reader that went away (a closed standard output) never stops the requests.
     (void)::signal(SIGPIPE, SIG_IGN);

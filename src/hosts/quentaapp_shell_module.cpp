@@ -17,6 +17,7 @@
 #include "adapters/linux/posix/pasteboard_store.hpp"
 #include "adapters/linux/posix/process_runner_posix.hpp"
 #include "adapters/linux/posix/random_uuid_source.hpp"
+#include "adapters/linux/posix/stop_signals.hpp"
 #include "adapters/linux/posix/system_clock.hpp"
 #include "core/app/app_delegate.hpp"
 #include "core/app/content_view.hpp"
@@ -26,11 +27,14 @@
 #include "hosts/quentaapp_shell.hpp"
 
 #include <fcntl.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <gtkmm/application.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,7 +51,8 @@ struct Desktop {
           alerts(application),
           log(files, clock, std::string(QuentaCreator::kLogFileName)),
           progress(localizer),
-          creator({files, alerts, workspace, uuids, log, pasteboard, &progress, &clock, localizer}),
+          creator({files, alerts, workspace, uuids, log, pasteboard, &progress, &clock, localizer,
+                   &stop}),
           defaults(DefaultsJsonFile::pathForDomain("QuentaApp")),
           http(mainQueue, launch.httpModulePath),
           bundle(launch.plugInsPath, launch.desktopEntriesPath),
@@ -62,9 +67,20 @@ struct Desktop {
                     platformInstallerTable());
                 return std::make_unique<GtkInstallerWindow>(application, std::move(view), icons);
             },
-            [this](std::string_view url, RequestOrigin origin) { creator.handle(url, origin); });
+            [this](std::string_view url, RequestOrigin origin) {
+                // Once asked to stop, the requests still queued are left; the loop ends next.
+                if (stop.stopRequested()) {
+                    ++requestsLeft;
+                } else {
+                    creator.handle(url, origin);
+                }
+            });
     }
 
+    // SIGTERM and SIGINT: the request in hand finishes its item and undoes what must not stay,
+    // the requests still queued are left, and the process ends with 128 + the signal.
+    StopSignals stop;
+    std::size_t requestsLeft = 0;
     GettextLocalizer localizer;
     PosixFileSystem files;
     SystemClock clock;
@@ -136,6 +152,7 @@ class QuentaAppMain {
             desktop()->delegate->applicationDidFinishLaunching();
             // A paste that an earlier instance left part-way is ended before any request.
             desktop()->creator.finishInterruptedMoves();
+            watchStopSignals(*application);
         });
 
         application->signal_command_line().connect(
@@ -194,12 +211,38 @@ class QuentaAppMain {
             argv.push_back(word.data());
         }
         argv.push_back(nullptr);
-        const int status = application->run(static_cast<int>(words.size()), argv.data());
+        int status = application->run(static_cast<int>(words.size()), argv.data());
+        if (const int stopSignal = StopSignals::signalReceived();
+            stopSignal != 0 && desktop() != nullptr) {
+            const std::string what = std::string("stopped by SIG") + sigabbrev_np(stopSignal) +
+                                     ", " + std::to_string(desktop()->requestsLeft) +
+                                     " further requests not handled";
+            desktop()->log.write(what);
+            status = 128 + stopSignal;
+        }
         desktop().reset();
         return status;
     }
 
   private:
+    // A stop request ends the event loop as soon as it is back from the work in hand, which asks
+    // the same request between its items. A dialog waiting for an answer is answered as Escape
+    // would (nothing is done), so no nested loop holds the process.
+    static void watchStopSignals(Gtk::Application& application) {
+        const int wake = desktop()->stop.wakeDescriptor();
+        if (wake < 0) {
+            return;
+        }
+        g_unix_fd_add(
+            wake, G_IO_IN,
+            [](int /*descriptor*/, GIOCondition /*condition*/, void* data) -> gboolean {
+                desktop()->alerts.stopShowing();
+                static_cast<Gtk::Application*>(data)->quit();
+                return G_SOURCE_REMOVE;
+            },
+            &application);
+    }
+
     // The one desktop (and so the one AppDelegate) of the process.
     static std::unique_ptr<Desktop>& desktop() {
         static std::unique_ptr<Desktop> instance;

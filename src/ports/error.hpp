@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -43,8 +45,15 @@ inline std::ostream& operator<<(std::ostream& out, const Error& error) {
     return out << error.description;
 }
 
+// Asking a failed Result for its value, or a successful one for its error, is a fault of the
+// caller, never a failure to report: the process ends there, naming it, in every build.
+[[noreturn]] inline void resultMisused(const char* asked, const char* held) noexcept {
+    std::fprintf(stderr, "quenta: Result::%s() called on a Result that holds %s\n", asked, held);
+    std::abort();
+}
+
 // The outcome of a port operation: a value or an Error. Failures travel as values; nothing throws
-// across a port.
+// across a port. Ask ok() before value() or error().
 template <class T>
 class [[nodiscard]] Result {
   public:
@@ -54,14 +63,29 @@ class [[nodiscard]] Result {
     [[nodiscard]] bool ok() const { return state_.index() == 0; }
     explicit operator bool() const { return ok(); }
 
-    [[nodiscard]] const T& value() const& { return std::get<0>(state_); }
-    [[nodiscard]] T& value() & { return std::get<0>(state_); }
-    [[nodiscard]] T&& value() && { return std::get<0>(std::move(state_)); }
-    [[nodiscard]] const Error& error() const { return std::get<1>(state_); }
+    [[nodiscard]] const T& value() const& { return *held(state_); }
+    [[nodiscard]] T& value() & { return *held(state_); }
+    [[nodiscard]] T&& value() && { return std::move(*held(state_)); }
+    [[nodiscard]] const Error& error() const {
+        const Error* error = std::get_if<1>(&state_);
+        if (error == nullptr) {
+            resultMisused("error", "a value");
+        }
+        return *error;
+    }
 
     friend bool operator==(const Result&, const Result&) = default;
 
   private:
+    template <class State>
+    static auto* held(State& state) noexcept {
+        auto* value = std::get_if<0>(&state);
+        if (value == nullptr) {
+            resultMisused("value", "an error");
+        }
+        return value;
+    }
+
     std::variant<T, Error> state_;
 };
 
@@ -74,6 +98,7 @@ class [[nodiscard]] Result<void> {
 
     [[nodiscard]] bool ok() const { return !failed_; }
     explicit operator bool() const { return ok(); }
+    // On success, an Error of kind `other` with no description.
     [[nodiscard]] const Error& error() const { return error_; }
 
     friend bool operator==(const Result&, const Result&) = default;

@@ -214,6 +214,62 @@ if [ "${1:-}" = --inside ]; then
   rm -rf "$big"
   stop_resident
 
+  # 8. SIGTERM while a request from outside waits for its answer: the question is cancelled,
+  # nothing is done, and the resident instance ends.
+  # stop_and_wait PID: SIGTERM, then the exit status (137 when it was still there after 15 s).
+  stop_and_wait() {
+    kill -TERM "$1"
+    (sleep 15 && kill -KILL "$1" 2>/dev/null) &
+    local guard=$! status
+    wait "$1"
+    status=$?
+    kill "$guard" 2>/dev/null
+    return "$status"
+  }
+  "$app" </dev/null >>"$work/resident.out" 2>&1 &
+  resident=$!
+  before=$(ls -A "$work/outside" | wc -l)
+  if poll 10 has_visible_window && launch --from-scheme-handler -- "$outside" &&
+    poll 10 two_visible_windows; then
+    stop_and_wait "$resident"
+    status=$?
+    [ "$status" = 143 ] || fail "SIGTERM during a question ended with $status, not 143"
+    [ "$(ls -A "$work/outside" | wc -l)" = "$before" ] ||
+      fail "the request from outside was done after SIGTERM"
+  else
+    fail "no question over the installer window"
+    stop_resident
+  fi
+
+  # 8b. SIGTERM during a trash of many items in the resident instance: the item in hand is
+  # finished, no Trash record is left without its item, and the instance ends with 128 + 15.
+  mkdir "$work/many"
+  (cd "$work/many" && seq 4000 | xargs touch)
+  seq 4000 | sed "s|^|\&path=$work/many/|" | tr -d '\n' | sed 's/^&/quentaapp:\/\/trash?/' \
+    >"$work/trash-request"
+  "$app" </dev/null >>"$work/resident.out" 2>&1 &
+  resident=$!
+  trash="$work/home/.local/share/Trash"
+  trash_begun() { [ -n "$(ls -A "$trash/files" 2>/dev/null)" ]; }
+  if poll 10 has_visible_window && timeout 10 "$app" --stdin <"$work/trash-request" \
+    >>"$work/launch.out" 2>&1; then
+    poll 20 trash_begun || true
+    stop_and_wait "$resident"
+    status=$?
+    [ "$status" = 143 ] || fail "SIGTERM ended the resident instance with $status, not 143"
+    moved=$(find "$trash/files" -mindepth 1 -maxdepth 1 | wc -l)
+    records=$(find "$trash/info" -mindepth 1 -maxdepth 1 | wc -l)
+    left=$(find "$work/many" -mindepth 1 | wc -l)
+    [ "$moved" -gt 0 ] || fail "nothing was trashed before SIGTERM"
+    [ "$records" = "$moved" ] || fail "$records Trash records for $moved trashed items"
+    [ $((moved + left)) = 4000 ] || fail "$moved trashed and $left left of 4000"
+    grep -q '] stopped by SIGTERM, ' "$work/home/.local/state/QuentaApp.log" ||
+      fail "no log line for the stop"
+    echo "SIGTERM after $moved of 4000 items: $records records, status $status"
+  else
+    fail "the trash was not handed to the resident instance"
+  fi
+
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   [ "$failures" -eq 0 ] && echo "all desktop checks passed"
   exit $((failures > 0 ? 1 : 0))

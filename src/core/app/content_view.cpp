@@ -61,7 +61,8 @@ ContentView::Registration ContentView::registerWithFileManagers() {
         const std::string named =
             "\n" + fileManager->name +
             (fileManager->package.empty() ? "" : " (" + fileManager->package + ")");
-        if (!ports_.files.itemExists(extensionPath)) {
+        // No extension name: this build of the application left the module out.
+        if (fileManager->extensionName.empty() || !ports_.files.itemExists(extensionPath)) {
             missingModules.push_back(extensionPath);
             notShipped += named;
             continue;

@@ -19,7 +19,8 @@ struct ToolRun {
 struct FileManagerSteps {
     // The file manager's executable: its steps apply when it exists (empty: always).
     std::string executable;
-    // The file manager's extension, relative to the application's built-in plug-ins folder.
+    // The file manager's extension, relative to the application's built-in plug-ins folder;
+    // empty when the application was built without it (it is then never shipped).
     std::string extensionName;
     // Adds the extension at the given path to the file manager's extensions.
     std::function<ToolRun(const std::string& extensionPath)> registration;

@@ -1,5 +1,6 @@
 #include "adapters/linux/gio/workspace_gio.hpp"
 
+#include "adapters/linux/gio/gio_error.hpp"
 #include "adapters/linux/gio/window_reveal_names.hpp"
 #include "adapters/linux/posix/program_search.hpp"
 #include "adapters/linux/posix/terminal_command.hpp"
@@ -15,38 +16,6 @@
 #include <vector>
 
 namespace quenta::linux_platform {
-namespace {
-
-// GIO's failure as the port's Error, keeping GIO's message; the GError is freed.
-Error takeError(GError* error, std::string_view fallback) {
-    if (error == nullptr) {
-        return Error{ErrorKind::other, std::string(fallback)};
-    }
-    ErrorKind kind = ErrorKind::other;
-    if (error->domain == G_IO_ERROR) {
-        switch (error->code) {
-            case G_IO_ERROR_NOT_FOUND:
-                kind = ErrorKind::notFound;
-                break;
-            case G_IO_ERROR_PERMISSION_DENIED:
-                kind = ErrorKind::permissionDenied;
-                break;
-            case G_IO_ERROR_NOT_SUPPORTED:
-                kind = ErrorKind::unsupported;
-                break;
-            case G_IO_ERROR_INVALID_ARGUMENT:
-                kind = ErrorKind::invalidArgument;
-                break;
-            default:
-                break;
-        }
-    }
-    Error converted{kind, error->message != nullptr ? error->message : std::string(fallback)};
-    g_error_free(error);
-    return converted;
-}
-
-}  // namespace
 
 // The reveals under way; shared with their callbacks, which may come after the workspace is gone.
 struct GioWorkspace::Reveals {
@@ -291,7 +260,7 @@ Status spawnDetached(const std::string& folder, const std::vector<std::string>& 
         static_cast<GSpawnFlags>(G_SPAWN_STDIN_FROM_DEV_NULL | G_SPAWN_STDOUT_TO_DEV_NULL),
         restoreBrokenPipeSignal, nullptr, nullptr, &error);
     if (started == FALSE) {
-        return takeError(error, "the program could not be started");
+        return takeGError(error, "the program could not be started");
     }
     return {};
 }
@@ -329,7 +298,7 @@ void launchFinished(GObject*, GAsyncResult* result, gpointer data) {
         static_cast<std::shared_ptr<LaunchWait>*>(data));
     GError* error = nullptr;
     if (g_app_info_launch_default_for_uri_finish(result, &error) == FALSE) {
-        (*wait)->launched = takeError(error, "the default application could not be started");
+        (*wait)->launched = takeGError(error, "the default application could not be started");
     }
     (*wait)->done = true;
 }
@@ -390,7 +359,7 @@ Status launchDesktopEntry(const std::string& id) {
     const gboolean launched = g_app_info_launch(G_APP_INFO(application), nullptr, nullptr, &error);
     g_object_unref(application);
     if (launched == FALSE) {
-        return takeError(error, "the application could not be started");
+        return takeGError(error, "the application could not be started");
     }
     return {};
 }

@@ -6,6 +6,9 @@
 namespace quenta::linux_platform {
 
 int GtkAlerts::run(Gtk::Dialog& dialog) {
+    if (stopped_) {
+        return static_cast<int>(Gtk::ResponseType::DELETE_EVENT);
+    }
     dialog.set_hide_on_close(true);
     for (Gtk::Window* window : application_.get_windows()) {
         if (window->get_visible() && window != &dialog) {
@@ -20,10 +23,20 @@ int GtkAlerts::run(Gtk::Dialog& dialog) {
         response = answer;
         loop->quit();
     });
+    shown_.push_back(&dialog);
     dialog.present();
     loop->run();
+    shown_.pop_back();
     dialog.hide();
     return response;
+}
+
+void GtkAlerts::stopShowing() {
+    stopped_ = true;
+    // Each response only tells its loop to end; the loops unwind once this returns.
+    for (Gtk::Dialog* dialog : shown_) {
+        dialog->response(Gtk::ResponseType::DELETE_EVENT);
+    }
 }
 
 void GtkAlerts::runModal(const AlertContent& alert) {

@@ -5,6 +5,8 @@
 #include <gtkmm/application.h>
 #include <gtkmm/dialog.h>
 
+#include <vector>
+
 namespace quenta::linux_platform {
 
 // Alerts as GTK message dialogs: the title as the dialog's title and main text, the message as its
@@ -18,12 +20,18 @@ class GtkAlerts : public Alerts {
 
     void runModal(const AlertContent& alert) override;
     ConfirmationAnswer confirm(const ConfirmationContent& confirmation) override;
+    // For a process that is stopping: each dialog shown is answered as Escape answers it
+    // (a question is cancelled), and no dialog is shown from then on.
+    void stopShowing();
 
   private:
     // Shows the dialog modally and returns its response once it is dismissed.
     int run(Gtk::Dialog& dialog);
 
     Gtk::Application& application_;
+    // The dialogs whose nested loops run, innermost last.
+    std::vector<Gtk::Dialog*> shown_;
+    bool stopped_ = false;
 };
 
 }  // namespace quenta::linux_platform

@@ -17,6 +17,13 @@ class StopSignals : public StopRequest {
     [[nodiscard]] bool stopRequested() const override;
     // The signal that asked to stop, 0 while none did.
     [[nodiscard]] static int signalReceived();
+    // A descriptor that becomes readable once a stop is asked for, for an event loop to watch (the
+    // work in hand asks stopRequested() itself); -1 when none could be made. Never read it: it
+    // stays readable.
+    [[nodiscard]] int wakeDescriptor() const { return wakeRead_; }
+
+  private:
+    int wakeRead_ = -1;
 };
 
 }  // namespace quenta::linux_platform
