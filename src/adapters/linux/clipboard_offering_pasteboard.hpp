@@ -57,7 +57,7 @@ class DesktopClipboard {
     virtual void endCut() = 0;
     // Runs `changed` whenever another program changes the cut the clipboard holds, where the
     // toolkit reports it (GTK 3); replaces any earlier handler.
-    virtual void onCutChanged(std::function<void()> changed) { (void)changed; }
+    virtual void onCutChanged(const std::function<void()>& changed) { (void)changed; }
 };
 
 // The general pasteboard of a host that runs inside a toolkit with a desktop clipboard (the file
@@ -83,9 +83,9 @@ class ClipboardOfferingPasteboard : public Pasteboard {
     [[nodiscard]] std::optional<DesktopCut> desktopCut() const override;
     void endDesktopCut() override;
     // See DesktopClipboard::onCutChanged.
-    void onDesktopCutChanged(std::function<void()> changed) {
+    void onDesktopCutChanged(const std::function<void()>& changed) {
         if (desktop_) {
-            desktop_->onCutChanged(std::move(changed));
+            desktop_->onCutChanged(changed);
         }
     }
 

@@ -129,9 +129,7 @@ class Gtk3DesktopClipboard : public DesktopClipboard {
     }
 
     [[nodiscard]] std::optional<Pasteboard::DesktopCut> cut() const override { return seen_->cut; }
-    void onCutChanged(std::function<void()> changed) override {
-        seen_->changed = std::move(changed);
-    }
+    void onCutChanged(const std::function<void()>& changed) override { seen_->changed = changed; }
 
     void endCut() override {
         if (!seen_->cut) {
