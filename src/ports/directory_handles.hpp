@@ -137,8 +137,15 @@ class DirectoryHandles {
     // Puts on disk every file copyFile wrote since the last flush, and their folders' entries
     // through `folders`. Nothing written by other programs is waited for.
     virtual Status flushWritten(const std::vector<const FolderHandle*>& folders) = 0;
-    // Whether the current user may create and remove entries in the folder.
-    [[nodiscard]] virtual bool mayChange(const FolderHandle& folder) = 0;
+    // Sets the permission bits of the entry, a folder's too (following no link).
+    virtual Status setMode(const FolderHandle& parent, const std::string& name, unsigned mode) = 0;
+    // Fails, saying why, unless the current user may create and remove entries in the folder (it
+    // may be read-only, or on a read-only filesystem).
+    virtual Status checkMayChange(const FolderHandle& folder) = 0;
+    // The platform's own error of the kind, for a failure the caller finds itself: an entry found
+    // gone (notFound), changed (changedMeanwhile), taken (alreadyExists), a folder to be moved
+    // into itself (invalidArgument), a stop asked for (cancelled).
+    [[nodiscard]] virtual Error failureOf(ErrorKind kind) = 0;
 
   protected:
     friend class FolderHandle;

@@ -48,6 +48,7 @@ std::vector<std::string> components(const std::string& path) {
 FakeDirectoryHandles::FakeDirectoryHandles() {
     root_ = newItem(Type::folder, nextDevice_++);
     at(root_).status.mode = 0755;
+    at(root_).status.links = 1;  // its own name: it never goes
     at(root_).parent = root_;
 }
 
@@ -132,8 +133,7 @@ void FakeDirectoryHandles::unlink(std::uint64_t folder, const std::string& name)
     at(folder).entries.erase(name);
     at(folder).status.modified = tick();
     Item& item = at(inode);
-    if (--item.status.links == 0 || item.status.type == Type::folder) {
-        item.status.links = 0;
+    if (--item.status.links == 0) {
         item.parent = 0;
         // The item lives on while a handle holds it, as an open folder does.
         if (std::none_of(handles_.begin(), handles_.end(),
@@ -240,6 +240,17 @@ Result<FolderHandle> FakeDirectoryHandles::openFolderAt(const FolderHandle& pare
                                                         const std::string& name) {
     if (auto error = before(Operation::openFolder, name)) {
         return *error;
+    }
+    if (name == ".") {
+        handles_[nextHandle_] = handles_.at(parent.id());
+        return handle(nextHandle_++);
+    }
+    if (name == "..") {
+        if (folderOf(parent).parent == 0) {
+            return notFound();
+        }
+        handles_[nextHandle_] = folderOf(parent).parent;
+        return handle(nextHandle_++);
     }
     const auto& entries = folderOf(parent).entries;
     const auto found = entries.find(name);
@@ -531,8 +542,42 @@ Status FakeDirectoryHandles::flushWritten(const std::vector<const FolderHandle*>
     return {};
 }
 
-bool FakeDirectoryHandles::mayChange(const FolderHandle& folder) {
-    return (folderOf(folder).status.mode & 0300) == 0300;
+Status FakeDirectoryHandles::setMode(const FolderHandle& parent, const std::string& name,
+                                     unsigned mode) {
+    if (auto error = before(Operation::applyMetadata, name)) {
+        return *error;
+    }
+    const auto& entries = folderOf(parent).entries;
+    const auto found = entries.find(name);
+    if (found == entries.end()) {
+        return notFound();
+    }
+    at(found->second).status.mode = mode;
+    return {};
+}
+
+Status FakeDirectoryHandles::checkMayChange(const FolderHandle& folder) {
+    if ((folderOf(folder).status.mode & 0300) != 0300) {
+        return Error{ErrorKind::permissionDenied, "Permission denied"};
+    }
+    return {};
+}
+
+Error FakeDirectoryHandles::failureOf(ErrorKind kind) {
+    switch (kind) {
+        case ErrorKind::notFound:
+            return notFound();
+        case ErrorKind::alreadyExists:
+            return taken();
+        case ErrorKind::invalidArgument:
+            return Error{kind, "Invalid argument"};
+        case ErrorKind::cancelled:
+            return Error{kind, "Operation canceled"};
+        case ErrorKind::changedMeanwhile:
+            return Error{kind, "Device or resource busy"};
+        default:
+            return Error{kind, "Input/output error"};
+    }
 }
 
 void FakeDirectoryHandles::close(std::intptr_t id) {

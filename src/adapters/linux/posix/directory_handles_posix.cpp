@@ -509,8 +509,30 @@ Status PosixDirectoryHandles::flushWritten(const std::vector<const FolderHandle*
     return error == 0 ? Status{} : Status{failure(error)};
 }
 
-bool PosixDirectoryHandles::mayChange(const FolderHandle& folder) {
-    return ::faccessat(fdOf(folder), ".", W_OK | X_OK, AT_EACCESS) == 0;
+Status PosixDirectoryHandles::setMode(const FolderHandle& parent, const std::string& name,
+                                      unsigned mode) {
+    return statusOf(::fchmodat(fdOf(parent), name.c_str(), mode, 0));
+}
+
+Status PosixDirectoryHandles::checkMayChange(const FolderHandle& folder) {
+    return statusOf(::faccessat(fdOf(folder), ".", W_OK | X_OK, AT_EACCESS));
+}
+
+Error PosixDirectoryHandles::failureOf(ErrorKind kind) {
+    switch (kind) {
+        case ErrorKind::notFound:
+            return failure(ENOENT);
+        case ErrorKind::alreadyExists:
+            return failure(EEXIST);
+        case ErrorKind::invalidArgument:
+            return failure(EINVAL);
+        case ErrorKind::cancelled:
+            return Error{ErrorKind::cancelled, failure(ECANCELED).description};
+        case ErrorKind::changedMeanwhile:
+            return Error{ErrorKind::changedMeanwhile, failure(EBUSY).description};
+        default:
+            return Error{kind, failure(EIO).description};
+    }
 }
 
 void PosixDirectoryHandles::close(std::intptr_t id) {

@@ -46,7 +46,9 @@ class PosixDirectoryHandles : public DirectoryHandles {
                            const FolderHandle& toParent, const std::string& toName) override;
     Status remove(const FolderHandle& parent, const std::string& name, bool folder) override;
     Status flushWritten(const std::vector<const FolderHandle*>& folders) override;
-    [[nodiscard]] bool mayChange(const FolderHandle& folder) override;
+    Status setMode(const FolderHandle& parent, const std::string& name, unsigned mode) override;
+    Status checkMayChange(const FolderHandle& folder) override;
+    [[nodiscard]] Error failureOf(ErrorKind kind) override;
 
   protected:
     void close(std::intptr_t id) override;
