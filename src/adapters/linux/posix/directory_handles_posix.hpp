@@ -12,9 +12,10 @@ namespace quenta::linux_platform {
 // AT_SYMLINK_NOFOLLOW, unlinkat, renameat2 with RENAME_NOREPLACE, copy_file_range (else sendfile,
 // else read and write) over the data ranges of a file (SEEK_DATA, SEEK_HOLE). A file written is
 // handed to the kernel's writeback at once (sync_file_range) and kept open until flushWritten,
-// which waits for them all (fsync each, then each folder); more than kFlushBatch waiting are
-// flushed early, so descriptors stay well under the usual limit. Failures carry the C library's
-// description of the errno.
+// which waits for them all (fsync each, then each folder, several at once on short-lived threads,
+// so they share the disk's cache flushes); more than kFlushBatch waiting are flushed early, so
+// descriptors stay well under the usual limit. Failures carry the C library's description of the
+// errno.
 class PosixDirectoryHandles : public DirectoryHandles {
   public:
     static constexpr std::size_t kFlushBatch = 256;
