@@ -158,26 +158,34 @@ int applyOwnerAndMode(int fd, const EntryStatus& as) {
     return ::fchmod(fd, as.mode) == 0 ? 0 : errno;
 }
 
+int flushAll(const std::vector<int>& fds) {
+    for (const int error : flushEach(fds)) {
+        if (error != 0) {
+            return error;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
 // The most flushes waited for at once. Flushes that wait together share the disk's cache flushes
 // (the block layer merges those that meet in its queue), where one after another each pays its
-// own; the data was handed to writeback when it was written, so nothing is left to wait for but
-// the disk.
+// own.
 constexpr std::size_t kFlushers = 8;
 
-// fsync of every descriptor, a few at a time; answers the first failure's errno, or 0. Returns
-// once all are done.
-int flushAll(const std::vector<int>& fds) {
+std::vector<int> flushEach(const std::vector<int>& fds) {
+    std::vector<int> errors(fds.size(), 0);
+    if (fds.size() == 1) {
+        errors[0] = ::fsync(fds[0]) == 0 ? 0 : errno;
+    }
     if (fds.size() <= 1) {
-        return fds.empty() || ::fsync(fds.front()) == 0 ? 0 : errno;
+        return errors;
     }
     std::atomic<std::size_t> next{0};
-    std::atomic<int> failed{0};
     const auto flush = [&] {
         for (std::size_t i = next++; i < fds.size(); i = next++) {
-            if (::fsync(fds[i]) != 0) {
-                int none = 0;
-                failed.compare_exchange_strong(none, errno);
-            }
+            errors[i] = ::fsync(fds[i]) == 0 ? 0 : errno;
         }
     };
     std::vector<std::thread> flushers;
@@ -194,10 +202,8 @@ int flushAll(const std::vector<int>& fds) {
     for (auto& flusher : flushers) {
         flusher.join();
     }
-    return failed.load();
+    return errors;
 }
-
-}  // namespace
 
 int copyExtendedAttributes(int inDir, const std::string& inName, int outDir,
                            const std::string& outName) {

@@ -61,6 +61,11 @@ class PosixDirectoryHandles : public DirectoryHandles {
     std::vector<UniqueFd> unflushed_;
 };
 
+// fsync of each descriptor, several at once on short-lived threads so that they share the disk's
+// cache flushes; answers each one's errno (0 when it is on disk), in the same order. Returns once
+// all are done.
+std::vector<int> flushEach(const std::vector<int>& fds);
+
 // Copies the extended attributes (ACLs included) of the entry `inName` of `inDir` to the entry
 // `outName` of `outDir`, never following a link. Names the destination cannot hold or the caller
 // may not set are left out, as mv does. Answers 0 or an errno value.
