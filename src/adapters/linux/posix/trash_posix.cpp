@@ -1,5 +1,6 @@
 #include "adapters/linux/posix/trash_posix.hpp"
 
+#include "adapters/linux/posix/directory_handles_posix.hpp"
 #include "adapters/linux/posix/file_system_posix.hpp"
 #include "adapters/linux/posix/own_files.hpp"
 #include "adapters/linux/posix/posix_error.hpp"
@@ -835,15 +836,18 @@ struct PosixTrash::Batch {
     // in `retry`.
     void settle(std::vector<Pending>& pending, std::vector<Status>& outcomes,
                 std::vector<std::size_t>& retry, const TrashFaults& faults) {
-        std::vector<int> flushFailures(pending.size(), 0);
+        std::vector<int> infoFiles;
+        infoFiles.reserve(pending.size());
+        for (const auto& waiting : pending) {
+            infoFiles.push_back(waiting.info.get());
+        }
+        std::vector<int> flushFailures = flushEach(infoFiles);
         std::map<const TrashFolders*, int> folderFailures;
         for (std::size_t i = 0; i < pending.size(); ++i) {
             auto& waiting = pending[i];
-            int failed = ::fsync(waiting.info.get()) == 0 ? 0 : errno;
-            if (const int closed = waiting.info.close(); failed == 0) {
-                failed = closed;
+            if (const int closed = waiting.info.close(); flushFailures[i] == 0) {
+                flushFailures[i] = closed;
             }
-            flushFailures[i] = failed;
             folderFailures.emplace(waiting.trash, 0);
         }
         for (auto& [trash, failed] : folderFailures) {
