@@ -1,5 +1,7 @@
 #include "adapters/linux/posix/stop_signals.hpp"
 
+#include "ports/error.hpp"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,8 +22,8 @@ void recordStop(int number) {
     if (wakeWrite >= 0) {
         const int saved = errno;
         const char byte = 1;
-        // A full pipe is already readable: the byte is not needed.
-        static_cast<void>(::write(wakeWrite, &byte, 1));
+        quenta::ignoreResult(::write(wakeWrite, &byte, 1),
+                             "a full pipe is already readable: the byte is not needed");
         errno = saved;
     }
 }
