@@ -1,5 +1,6 @@
 #include "adapters/linux/clipboard_offering_pasteboard.hpp"
 
+#include "adapters/linux/posix/trash_posix.hpp"
 #include "core/shared/shared_names.hpp"
 
 namespace quenta::linux_platform {
@@ -21,37 +22,10 @@ std::vector<std::string_view> lines(std::string_view text) {
     return pieces;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
 
 std::string fileUri(std::string_view path) {
-    static constexpr std::string_view kHex = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-            (byte >= '0' && byte <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
-            c == '~') {
-            uri += c;
-        } else {
-            uri += '%';
-            uri += kHex[byte >> 4U];
-            uri += kHex[byte & 0xFU];
-        }
-    }
-    return uri;
+    return "file://" + encodedTrashPath(path);
 }
 
 std::optional<std::string> pathOfFileUri(std::string_view uri) {
@@ -66,22 +40,9 @@ std::optional<std::string> pathOfFileUri(std::string_view uri) {
     if (uri.empty() || uri.front() != '/') {
         return std::nullopt;
     }
-    std::string path;
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        char c = uri[i];
-        if (c == '%') {
-            const int high = i + 2 < uri.size() ? hexValue(uri[i + 1]) : -1;
-            const int low = high >= 0 ? hexValue(uri[i + 2]) : -1;
-            if (low < 0) {
-                return std::nullopt;
-            }
-            c = static_cast<char>((high << 4) | low);
-            i += 2;
-        }
-        if (c == '\0') {
-            return std::nullopt;
-        }
-        path += c;
+    auto path = decodedTrashPath(uri);
+    if (!path || path->find('\0') != std::string::npos) {
+        return std::nullopt;
     }
     return path;
 }
